@@ -1,0 +1,53 @@
+# Checking the build-time constants and turning them into the generated
+# header mybbs_config.h.
+
+# Fails the configure step with a message that names the variable and its
+# value when either constant could not serve: the path must be absolute, the
+# callsign five characters, and neither may hold a character that would
+# break the C string literal it becomes.
+function(mybbs_check_constants path call)
+	set(bad "\"\\\\")
+	foreach(code RANGE 1 31)
+		string(ASCII ${code} c)
+		string(APPEND bad "${c}")
+	endforeach()
+	string(ASCII 127 c)
+	string(APPEND bad "${c}")
+
+	foreach(var MYBBS_PATH LOCAL_BBS_CALL)
+		if(var STREQUAL "MYBBS_PATH")
+			set(value "${path}")
+		else()
+			set(value "${call}")
+		endif()
+		if(value MATCHES "[${bad}]")
+			message(FATAL_ERROR "${var} holds a quote, backslash or "
+				"control character, which cannot stand in a C string: "
+				"\"${value}\"")
+		endif()
+	endforeach()
+
+	if(NOT IS_ABSOLUTE "${path}")
+		message(FATAL_ERROR
+			"MYBBS_PATH must be an absolute path, not \"${path}\"")
+	endif()
+	string(LENGTH "${call}" len)
+	if(NOT len EQUAL 5)
+		message(FATAL_ERROR "LOCAL_BBS_CALL must be exactly five "
+			"characters, not \"${call}\" (${len})")
+	endif()
+endfunction()
+
+# Makes an interface target NAME whose include directory holds a
+# mybbs_config.h for the given table path and local BBS callsign. The
+# programs link one such target: the installed tools the cache's values, the
+# end-to-end tests their own table inside the build tree.
+function(mybbs_config_target name path call)
+	set(MYBBS_PATH "${path}")
+	set(LOCAL_BBS_CALL "${call}")
+	set(dir "${CMAKE_CURRENT_BINARY_DIR}/${name}")
+	configure_file("${PROJECT_SOURCE_DIR}/mybbs/mybbs_config.h.in"
+		"${dir}/mybbs_config.h" @ONLY)
+	add_library(${name} INTERFACE)
+	target_include_directories(${name} INTERFACE "${dir}")
+endfunction()

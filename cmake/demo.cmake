@@ -1,0 +1,23 @@
+# cmake -DMKTABLE=... -DISHOME=... -DISKNOWN=... -DTABLE=... -DLOCAL=... -P demo.cmake
+#
+# Writes a small home-BBS table at TABLE, where the tools were built to look,
+# then asks them about it and prints each question with its answer.
+get_filename_component(dir "${TABLE}" DIRECTORY)
+file(MAKE_DIRECTORY "${dir}")
+execute_process(COMMAND "${MKTABLE}" "${TABLE}"
+		"G4ABC=${LOCAL}" "DL1XYZ=DB0ABC" "M0XYZ=${LOCAL}.#23.GBR"
+		"PA3DEF=PI8ABC" "G4ABC=DB0ABC"
+	COMMAND_ERROR_IS_FATAL ANY)
+message("Table ${TABLE}, local BBS ${LOCAL}:")
+message("  G4ABC home ${LOCAL}, DL1XYZ home DB0ABC, M0XYZ home ${LOCAL}.#23.GBR,")
+message("  PA3DEF home PI8ABC, G4ABC again with home DB0ABC")
+message("Exit status 1 means yes, 0 no:")
+
+foreach(question "ishome G4ABC" "ishome M0XYZ" "ishome DL1XYZ" "ishome g4abc"
+		"isknown DL1XYZ" "isknown PA3DEF" "isknown N0CALL" "isknown")
+	separate_arguments(words UNIX_COMMAND "${question}")
+	list(POP_FRONT words prog)
+	string(TOUPPER "${prog}" var)
+	execute_process(COMMAND "${${var}}" ${words} RESULT_VARIABLE answer)
+	message("  ${question} -> ${answer}")
+endforeach()

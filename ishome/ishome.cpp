@@ -1,0 +1,15 @@
+// ishome CALLSIGN: exits 1 if CALLSIGN is a user whose home BBS is this one,
+// 0 for anything else. Prints nothing.
+#include "mybbs.h"
+
+static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
+	      "LOCAL_BBS_CALL must be five characters");
+
+int main(int argc, char *argv[])
+{
+	MybbsRecord rec;
+
+	if (argc < 2 || !find_mybbs_record(MYBBS_PATH, argv[1], &rec))
+		return EXIT_NO;
+	return mybbs_home_is(&rec, LOCAL_BBS_CALL) ? EXIT_YES : EXIT_NO;
+}

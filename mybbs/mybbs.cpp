@@ -1,0 +1,52 @@
+#include "mybbs.h"
+
+#include <cstdio>
+#include <cstring>
+
+// A record's user callsign is the bytes before its first NUL, and a callsign
+// of len characters can only equal it if byte len is that NUL. Looking there
+// first keeps every read inside the record, and leaves a record with no NUL
+// in its 20 bytes (or none at byte len) unequal to every callsign.
+static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
+{
+	const auto *bytes = reinterpret_cast<const char *>(rec);
+
+	return bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
+}
+
+bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
+{
+	// A callsign as long as a record has no room for its NUL: nothing can
+	// equal it, so don't read the table for it.
+	size_t len = strnlen(call, sizeof *rec);
+	if (len == sizeof *rec)
+		return false;
+
+	FILE *fp = fopen(path, "rb");
+	if (fp == nullptr)
+		return false;
+
+	bool found = false;
+	for (;;) {
+		// The end-of-file indicator ends the table: the last whole record
+		// leaves it clear and is compared; a trailing fragment sets it
+		// and is not. A failed read (a directory, an I/O error) ends the
+		// scan too. Either way the count falls short as well, and what a
+		// short read left in the buffer is never compared.
+		if (fread(rec, sizeof *rec, 1, fp) != 1 || feof(fp) || ferror(fp))
+			break;
+		if (call_equals(rec, call, len)) {
+			found = true;
+			break;
+		}
+	}
+	fclose(fp);
+	return found;
+}
+
+bool mybbs_home_is(const MybbsRecord *rec, const char *bbs)
+{
+	// A NUL in the field before the fifth byte is a difference, since bbs
+	// holds five characters and no NUL among them.
+	return strncmp(rec->homebbs, bbs, sizeof rec->homebbs) == 0;
+}

@@ -1,0 +1,31 @@
+// The home-BBS table: where it lies, what a record holds, and the one scan
+// that both ishome and isknown make of it.
+#pragma once
+
+#include <cstddef>
+
+#include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
+
+// Exit status of both programs: their only output. "Yes" is 1, the reverse
+// of the usual convention, and every failure reads as "no".
+enum { EXIT_NO = 0, EXIT_YES = 1 };
+
+// One record, exactly as the BBS writes it. The table is a bare run of these,
+// with no header; bytes after the last whole record form no record.
+struct MybbsRecord {
+	char call[7];    // user callsign, NUL-terminated when well formed
+	char homebbs[5]; // first five bytes of the home BBS's callsign
+	char rest[8];    // the rest of the home-BBS field and the BBS's own data
+};
+static_assert(sizeof(MybbsRecord) == 20, "a table record is 20 bytes");
+
+// Scans the table at path, in file order, for the first record whose user
+// callsign equals call, byte for byte. On a match leaves it in *rec and
+// returns true. Returns false, with *rec undefined, when no record matches
+// and on every failure: a table that cannot be opened or read, or is empty.
+// The table is opened read-only and closed again before the function returns.
+bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
+
+// True if the record's home-BBS field begins with the five characters of
+// bbs (ishome passes LOCAL_BBS_CALL). Whatever follows them is not looked at.
+bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);

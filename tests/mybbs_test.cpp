@@ -1,0 +1,126 @@
+// The table scan and the home-BBS test, on tables written here.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mybbs.h"
+#include "table.h"
+
+namespace {
+
+// A table of the running test's own: ctest runs the tests side by side.
+std::string table_path()
+{
+	return testing::TempDir() + "mybbs_test." +
+	       testing::UnitTest::GetInstance()->current_test_info()->name() + ".tab";
+}
+
+// The bytes of the record the scan found for call, or "" if none.
+std::string find(const std::vector<Record> &records, std::string_view tail,
+		 const char *call)
+{
+	const std::string table = table_path();
+	EXPECT_TRUE(write_table(table, records, tail));
+	MybbsRecord rec;
+	if (!find_mybbs_record(table.c_str(), call, &rec))
+		return "";
+	return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
+}
+
+std::string bytes(const Record &r) { return std::string(r.data(), r.size()); }
+
+TEST(Scan, FindsFirstMatchInFileOrder)
+{
+	const Record a = record("G4ABC", "GB7AA"), b = record("DL1XYZ", "DB0ABC"),
+		     again = record("G4ABC", "GB7ZZ");
+
+	EXPECT_EQ(find({a, b, again}, {}, "G4ABC"), bytes(a));
+	EXPECT_EQ(find({b, again, a}, {}, "G4ABC"), bytes(again));
+	EXPECT_EQ(find({a, b}, {}, "DL1XYZ"), bytes(b)) << "last whole record";
+	EXPECT_EQ(find({a, b}, {}, "M0AAA"), "");
+	EXPECT_EQ(find({}, {}, "G4ABC"), "") << "empty table";
+}
+
+TEST(Scan, ComparesWholeCallsignsByteForByte)
+{
+	const std::vector<Record> t = {record("G4ABC", "GB7AA"),
+				       record("G4AB", "GB7AA")};
+
+	for (const char *call : {"g4abc", "G4ABC-1", "G4ABC ", " G4ABC", "G4A",
+				 "G4ABCD", "G4ABCDE", "G4ABC\t"})
+		EXPECT_EQ(find(t, {}, call), "") << call;
+	EXPECT_EQ(find(t, {}, "G4AB"), bytes(t[1]));
+}
+
+TEST(Scan, NeverComparesTrailingFragment)
+{
+	const Record a = record("G4ABC"), b = record("M0XYZ", "GB7AA");
+
+	for (size_t n = 1; n < sizeof(Record); n++)
+		EXPECT_EQ(find({a}, bytes(b).substr(0, n), "M0XYZ"), "") << n;
+	EXPECT_EQ(find({a}, bytes(b), "M0XYZ"), bytes(b)) << "whole record";
+}
+
+TEST(Scan, EmptyCallsignMatchesFirstRecordStartingWithNul)
+{
+	const Record a = record("G4ABC"), empty = record("", "GB7AA");
+
+	EXPECT_EQ(find({a, empty, record("")}, {}, ""), bytes(empty));
+	EXPECT_EQ(find({a}, {}, ""), "");
+}
+
+// A record is bytes the BBS wrote, not always what it meant to write. The
+// callsign is the bytes before the first NUL, wherever that lies; a record
+// with no NUL in its 20 bytes equals no callsign at all.
+TEST(Scan, MalformedRecordsStayWithinTheRecord)
+{
+	const Record spill = raw_record("G4ABCDEFGH"),   // NUL at byte 10
+		     full = raw_record("ABCDEFGHIJKLMNOPQRST"), // no NUL
+		     later = record("ABCDEF");
+	const std::string all(full.data(), full.size());
+
+	EXPECT_EQ(find({spill}, {}, "G4ABCDEFGH"), bytes(spill));
+	EXPECT_EQ(find({spill}, {}, "G4ABCD"), "");
+	EXPECT_EQ(find({full, later}, {}, all.c_str()), "");
+	EXPECT_EQ(find({full, later}, {}, all.substr(0, 19).c_str()), "");
+	EXPECT_EQ(find({full, later}, {}, "ABCDEF"), bytes(later));
+	EXPECT_EQ(find({full}, {}, (all + "U").c_str()), "");
+	EXPECT_EQ(find({full}, {}, std::string(100000, 'A').c_str()), "");
+}
+
+TEST(Scan, TableThatCannotBeReadIsNoRecord)
+{
+	MybbsRecord rec;
+	const std::string table = table_path(), dir = table + ".dir";
+
+	unlink(table.c_str());
+	EXPECT_FALSE(find_mybbs_record(table.c_str(), "G4ABC", &rec));
+	ASSERT_TRUE(mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST);
+	EXPECT_FALSE(find_mybbs_record(dir.c_str(), "", &rec));
+}
+
+TEST(HomeBbs, ComparesTheFirstFiveBytesOfTheField)
+{
+	const struct {
+		const char *home;
+		bool local;
+	} cases[] = {
+		{"GB7AA", true},       {"GB7AA.#23.GBR", true},
+		{"GB7AAX", true},      {"GB7A", false},
+		{"gb7aa", false},      {"", false},
+		{"GB7AB", false},      {"XGB7AA", false},
+	};
+
+	for (const auto &c : cases) {
+		Record r = record("G4ABC", c.home);
+		MybbsRecord rec;
+		memcpy(&rec, r.data(), sizeof rec);
+		EXPECT_EQ(mybbs_home_is(&rec, "GB7AA"), c.local) << c.home;
+	}
+}
+
+} // namespace

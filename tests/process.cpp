@@ -1,0 +1,75 @@
+#include "process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+// An unlinked temporary file to catch one output stream.
+int capture_file()
+{
+	char name[] = "/tmp/mybbs-out-XXXXXX";
+	int fd = mkstemp(name);
+	if (fd >= 0)
+		unlink(name);
+	return fd;
+}
+
+std::string slurp(int fd)
+{
+	std::string s;
+	char buf[4096];
+	ssize_t n;
+	lseek(fd, 0, SEEK_SET);
+	while ((n = read(fd, buf, sizeof buf)) > 0)
+		s.append(buf, static_cast<size_t>(n));
+	close(fd);
+	return s;
+}
+
+} // namespace
+
+Outcome run(const std::vector<std::string> &argv, int timeout_ms)
+{
+	int out = capture_file(), err = capture_file();
+	posix_spawn_file_actions_t fa;
+	posix_spawn_file_actions_init(&fa);
+	posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+	posix_spawn_file_actions_adddup2(&fa, out, 1);
+	posix_spawn_file_actions_adddup2(&fa, err, 2);
+
+	std::vector<char *> args;
+	for (const std::string &a : argv)
+		args.push_back(const_cast<char *>(a.c_str()));
+	args.push_back(nullptr);
+
+	pid_t pid;
+	int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+	posix_spawn_file_actions_destroy(&fa);
+	if (rc != 0) {
+		close(out);
+		close(err);
+		return {-2, "", "cannot start " + argv[0]};
+	}
+
+	int status = 0, waited = 0;
+	const timespec tick = {0, 1000000};
+	while (waitpid(pid, &status, WNOHANG) == 0) {
+		if (waited++ >= timeout_ms) {
+			kill(pid, SIGKILL);
+			waitpid(pid, &status, 0);
+			return {-1, slurp(out), slurp(err)};
+		}
+		nanosleep(&tick, nullptr);
+	}
+	int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+	return {code, slurp(out), slurp(err)};
+}

@@ -1,0 +1,15 @@
+// Runs a program as a caller on the BBS host would, and keeps what it did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Outcome {
+	int status;      // exit status; 128 + signal if killed; -1 if it hung
+	std::string out; // everything it wrote to stdout
+	std::string err; // and to stderr
+};
+
+// Runs argv[0] (searched in PATH) with stdin from /dev/null, and kills it
+// if it has not finished within timeout_ms.
+Outcome run(const std::vector<std::string> &argv, int timeout_ms = 20000);
