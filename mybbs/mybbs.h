@@ -13,9 +13,9 @@ enum { EXIT_NO = 0, EXIT_YES = 1 };
 // One record, exactly as the BBS writes it. The table is a bare run of these,
 // with no header; bytes after the last whole record form no record.
 struct MybbsRecord {
-	char call[7];    // user callsign, NUL-terminated when well formed
+	char call[7];	 // user callsign, NUL-terminated when well formed
 	char homebbs[5]; // first five bytes of the home BBS's callsign
-	char rest[8];    // the rest of the home-BBS field and the BBS's own data
+	char rest[8];	 // the rest of the home-BBS field and the BBS's own data
 };
 static_assert(sizeof(MybbsRecord) == 20, "a table record is 20 bytes");
 

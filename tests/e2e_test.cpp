@@ -2,9 +2,14 @@
 // as a script on the BBS host would see them: exit status and silence.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +18,8 @@
 #include "process.h"
 #include "table.h"
 
-namespace {
+namespace
+{
 
 const std::string local = LOCAL_BBS_CALL;
 
@@ -31,26 +37,34 @@ void table(const std::vector<Record> &records, std::string_view tail = {})
 	ASSERT_TRUE(write_table(MYBBS_PATH, records, tail));
 }
 
-// Runs a program (and its arguments), checks that it printed nothing, and
-// returns its exit status.
-int ask(std::vector<std::string> argv)
+// Runs prog with args, after the words of the as prefix (setpriv) and of
+// MYBBS_TEST_WRAPPER (valgrind, in the valgrind pass). Checks that it
+// printed nothing, and returns its exit status.
+int ask(const char *prog, const std::vector<std::string> &args,
+	const std::vector<std::string> &as = {})
 {
+	std::vector<std::string> argv = as;
+	if (const char *wrapper = getenv("MYBBS_TEST_WRAPPER")) {
+		std::istringstream words(wrapper);
+		for (std::string w; words >> w;)
+			argv.push_back(w);
+	}
+	argv.push_back(prog);
+	argv.insert(argv.end(), args.begin(), args.end());
+
 	Outcome o = run(argv);
-	EXPECT_EQ(o.out, "") << argv[0];
-	EXPECT_EQ(o.err, "") << argv[0];
+	EXPECT_EQ(o.out, "") << prog;
+	EXPECT_EQ(o.err, "") << prog;
 	return o.status;
 }
 
-int ishome(std::vector<std::string> args)
+int ishome(const std::vector<std::string> &args)
 {
-	args.insert(args.begin(), ISHOME);
-	return ask(args);
+	return ask(ISHOME, args);
 }
-
-int isknown(std::vector<std::string> args)
+int isknown(const std::vector<std::string> &args)
 {
-	args.insert(args.begin(), ISKNOWN);
-	return ask(args);
+	return ask(ISKNOWN, args);
 }
 
 struct Case {
@@ -69,6 +83,7 @@ TEST(EndToEnd, AnswersAsTheTableSays)
 	std::string flipped = local; // the local BBS in the other letter case
 	for (char &c : flipped)
 		c = static_cast<char>(islower(c) ? toupper(c) : tolower(c));
+	// clang-format off
 	const Case cases[] = {
 		{"in the last whole record", {dl1xyz, g4abc}, "", {"G4ABC"}, 1, 1},
 		{"listed with another home BBS", {g4abc, dl1xyz}, "", {"DL1XYZ"}, 0, 1},
@@ -76,28 +91,22 @@ TEST(EndToEnd, AnswersAsTheTableSays)
 		{"not listed", {g4abc, dl1xyz}, "", {"M0XYZ"}, 0, 0},
 		{"only in a trailing fragment", {dl1xyz}, fragment, {"G4ABC"}, 0, 0},
 		{"empty table", {}, "", {"G4ABC"}, 0, 0},
-		{"first of two records decides", {dl1xyz, record("DL1XYZ", local)}, "",
-		 {"DL1XYZ"}, 0, 1},
-		{"first of two records decides, local", {g4abc, record("G4ABC", "DB0ABC")},
-		 "", {"G4ABC"}, 1, 1},
+		{"first of two decides", {dl1xyz, record("DL1XYZ", local)}, "", {"DL1XYZ"}, 0, 1},
+		{"first of two decides, local", {g4abc, record("G4ABC", "DB0ABC")}, "", {"G4ABC"}, 1, 1},
 		{"other letter case", {g4abc}, "", {"g4abc"}, 0, 0},
 		{"suffix", {g4abc}, "", {"G4ABC-1"}, 0, 0},
 		{"seven characters", {record("G4ABCD", local)}, "", {"G4ABCDE"}, 0, 0},
-		{"empty argument, record with empty callsign", {g4abc, record("", local)},
-		 "", {""}, 1, 1},
-		{"empty argument, none with empty callsign", {g4abc}, "", {""}, 0, 0},
-		{"home BBS followed by a tail", {record("M0XYZ", local + ".#23.GBR")}, "",
-		 {"M0XYZ"}, 1, 1},
-		{"home BBS of four characters", {record("M0XYZ", local.substr(0, 4))}, "",
-		 {"M0XYZ"}, 0, 1},
+		{"empty argument, empty callsign listed", {g4abc, record("", local)}, "", {""}, 1, 1},
+		{"empty argument, none listed", {g4abc}, "", {""}, 0, 0},
+		{"home BBS and a tail", {record("M0XYZ", local + ".#23.GBR")}, "", {"M0XYZ"}, 1, 1},
+		{"home BBS of four characters", {record("M0XYZ", local.substr(0, 4))}, "", {"M0XYZ"}, 0, 1},
 		{"home BBS in other letter case", {record("M0XYZ", flipped)}, "", {"M0XYZ"},
 		 flipped == local ? 1 : 0, 1},
-		{"only the first argument counts", {g4abc, dl1xyz}, "", {"DL1XYZ", "G4ABC"},
-		 0, 1},
-		{"only the first argument counts, local", {g4abc, dl1xyz}, "",
-		 {"G4ABC", "DL1XYZ"}, 1, 1},
+		{"only the first argument counts", {g4abc, dl1xyz}, "", {"DL1XYZ", "G4ABC"}, 0, 1},
+		{"only the first argument, local", {g4abc, dl1xyz}, "", {"G4ABC", "DL1XYZ"}, 1, 1},
 		{"a 100,000-character argument", {g4abc}, "", {std::string(100000, 'G')}, 0, 0},
 	};
+	// clang-format on
 
 	for (const Case &c : cases) {
 		SCOPED_TRACE(c.what);
@@ -129,10 +138,7 @@ TEST(EndToEnd, TableWithoutReadPermissionIsNo)
 	if (geteuid() == 0)
 		as = {"setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"};
 	auto both = [&](const std::string &call) {
-		std::vector<std::string> h = as, k = as;
-		h.insert(h.end(), {ISHOME, call});
-		k.insert(k.end(), {ISKNOWN, call});
-		return std::make_pair(ask(h), ask(k));
+		return std::make_pair(ask(ISHOME, {call}, as), ask(ISKNOWN, {call}, as));
 	};
 
 	table({record("G4ABC", local)});
@@ -143,12 +149,12 @@ TEST(EndToEnd, TableWithoutReadPermissionIsNo)
 }
 
 // What the programs did to the table, as inotify saw it.
-uint32_t table_events(const std::vector<std::string> &argv)
+uint32_t table_events(const char *prog, const std::vector<std::string> &args)
 {
-	int fd = inotify_init1(IN_NONBLOCK);
+	int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
 	EXPECT_GE(fd, 0);
 	EXPECT_GE(inotify_add_watch(fd, MYBBS_PATH, IN_ALL_EVENTS), 0);
-	EXPECT_EQ(ask(argv), argv.size() > 1 ? 1 : 0);
+	EXPECT_EQ(ask(prog, args), args.empty() ? 0 : 1);
 
 	uint32_t mask = 0;
 	alignas(inotify_event) char buf[4096];
@@ -168,13 +174,78 @@ TEST(EndToEnd, OpensTheTableReadOnlyAndOnlyWhenAsked)
 	table({record("G4ABC", local)});
 	for (const char *prog : {ISHOME, ISKNOWN}) {
 		SCOPED_TRACE(prog);
-		EXPECT_EQ(table_events({prog}), 0u) << "opened without an argument";
+		EXPECT_EQ(table_events(prog, {}), 0u) << "opened without an argument";
 
-		uint32_t mask = table_events({prog, "G4ABC"});
+		uint32_t mask = table_events(prog, {"G4ABC"});
 		EXPECT_TRUE(mask & IN_OPEN);
 		EXPECT_TRUE(mask & IN_CLOSE_NOWRITE);
 		EXPECT_FALSE(mask & (IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB));
 	}
+}
+
+// A version of the table as the BBS might write it: G4ABC always at home
+// here, DL1XYZ always elsewhere, among a few thousand other users in a new
+// order each time. No callsign field of any version holds a V, so no read
+// torn between versions can spell VV9VV.
+std::vector<Record> version(std::mt19937 &rng)
+{
+	std::vector<Record> records = {record("G4ABC", local), record("DL1XYZ", "DB0ABC")};
+	for (auto i = static_cast<unsigned>(rng() % 4000); i > 0; i--) {
+		char call[8];
+		snprintf(call, sizeof call, "Q%05u", i);
+		records.push_back(record(call, i % 2 ? local : "GB7AA"));
+	}
+	std::shuffle(records.begin(), records.end(), rng);
+	return records;
+}
+
+// The BBS rewrites the table while the programs read it, either in place
+// (truncate, then write) or by renaming a new file over it. Every answer is
+// 0 or 1 in silence; where every version gives the same answer, and a
+// reader sees whole versions, it is that answer.
+TEST(EndToEnd, TableRewrittenWhileRead)
+{
+	for (bool in_place : {true, false}) {
+		SCOPED_TRACE(in_place ? "rewritten in place" : "replaced by rename");
+		std::mt19937 rng(42);
+		table(version(rng));
+		std::atomic<bool> stop = false;
+		std::atomic<unsigned> rewrites = 0;
+		std::thread bbs([&] {
+			std::mt19937 wrng(7);
+			while (!stop) {
+				std::vector<Record> v = version(wrng);
+				if (in_place) {
+					FILE *fp = fopen(MYBBS_PATH, "wb");
+					ASSERT_NE(fp, nullptr);
+					fwrite(v.data(), sizeof v[0], v.size(), fp);
+					fclose(fp);
+				} else {
+					ASSERT_TRUE(write_table(MYBBS_PATH, v));
+				}
+				rewrites++;
+			}
+		});
+
+		const struct {
+			const char *call;
+			int ishome, isknown;
+		} questions[] = {{"G4ABC", 1, 1}, {"DL1XYZ", 0, 1}, {"VV9VV", 0, 0}};
+		for (int i = 0; i < 150; i++)
+			for (const auto &q : questions) {
+				int home = ishome({q.call}), known = isknown({q.call});
+				EXPECT_TRUE(home == 0 || home == 1) << home;
+				EXPECT_TRUE(known == 0 || known == 1) << known;
+				if (!in_place || q.isknown == 0) {
+					EXPECT_EQ(home, q.ishome) << q.call;
+					EXPECT_EQ(known, q.isknown) << q.call;
+				}
+			}
+		stop = true;
+		bbs.join();
+		EXPECT_GT(rewrites, 10u);
+	}
+	remove_table();
 }
 
 } // namespace

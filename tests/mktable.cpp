@@ -19,8 +19,10 @@ int main(int argc, char *argv[])
 		std::string_view call = arg.substr(0, eq);
 		std::string_view home = eq == arg.npos ? "" : arg.substr(eq + 1);
 		if (call.size() > 6 || home.size() > 13) {
-			fprintf(stderr, "mktable: %s: callsign over 6 or home "
-					"BBS over 13 characters\n", argv[i]);
+			fprintf(stderr,
+				"mktable: %s: callsign over 6 or home "
+				"BBS over 13 characters\n",
+				argv[i]);
 			return 2;
 		}
 		records.push_back(record(call, home));

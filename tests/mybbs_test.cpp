@@ -4,13 +4,15 @@
 #include <cstring>
 #include <string>
 #include <cerrno>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "mybbs.h"
 #include "table.h"
 
-namespace {
+namespace
+{
 
 // A table of the running test's own: ctest runs the tests side by side.
 std::string table_path()
@@ -20,8 +22,7 @@ std::string table_path()
 }
 
 // The bytes of the record the scan found for call, or "" if none.
-std::string find(const std::vector<Record> &records, std::string_view tail,
-		 const char *call)
+std::string find(const std::vector<Record> &records, std::string_view tail, const char *call)
 {
 	const std::string table = table_path();
 	EXPECT_TRUE(write_table(table, records, tail));
@@ -31,7 +32,10 @@ std::string find(const std::vector<Record> &records, std::string_view tail,
 	return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
 }
 
-std::string bytes(const Record &r) { return std::string(r.data(), r.size()); }
+std::string bytes(const Record &r)
+{
+	return std::string(r.data(), r.size());
+}
 
 TEST(Scan, FindsFirstMatchInFileOrder)
 {
@@ -47,11 +51,10 @@ TEST(Scan, FindsFirstMatchInFileOrder)
 
 TEST(Scan, ComparesWholeCallsignsByteForByte)
 {
-	const std::vector<Record> t = {record("G4ABC", "GB7AA"),
-				       record("G4AB", "GB7AA")};
+	const std::vector<Record> t = {record("G4ABC", "GB7AA"), record("G4AB", "GB7AA")};
 
-	for (const char *call : {"g4abc", "G4ABC-1", "G4ABC ", " G4ABC", "G4A",
-				 "G4ABCD", "G4ABCDE", "G4ABC\t"})
+	for (const char *call :
+	     {"g4abc", "G4ABC-1", "G4ABC ", " G4ABC", "G4A", "G4ABCD", "G4ABCDE", "G4ABC\t"})
 		EXPECT_EQ(find(t, {}, call), "") << call;
 	EXPECT_EQ(find(t, {}, "G4AB"), bytes(t[1]));
 }
@@ -78,9 +81,9 @@ TEST(Scan, EmptyCallsignMatchesFirstRecordStartingWithNul)
 // with no NUL in its 20 bytes equals no callsign at all.
 TEST(Scan, MalformedRecordsStayWithinTheRecord)
 {
-	const Record spill = raw_record("G4ABCDEFGH"),   // NUL at byte 10
-		     full = raw_record("ABCDEFGHIJKLMNOPQRST"), // no NUL
-		     later = record("ABCDEF");
+	const Record spill = raw_record("G4ABCDEFGH"),	   // NUL at byte 10
+		full = raw_record("ABCDEFGHIJKLMNOPQRST"), // no NUL
+		later = record("ABCDEF");
 	const std::string all(full.data(), full.size());
 
 	EXPECT_EQ(find({spill}, {}, "G4ABCDEFGH"), bytes(spill));
@@ -103,16 +106,54 @@ TEST(Scan, TableThatCannotBeReadIsNoRecord)
 	EXPECT_FALSE(find_mybbs_record(dir.c_str(), "", &rec));
 }
 
+size_t open_descriptors()
+{
+	size_t n = 0;
+	DIR *d = opendir("/proc/self/fd");
+	while (d != nullptr && readdir(d) != nullptr)
+		n++;
+	if (d != nullptr)
+		closedir(d);
+	return n;
+}
+
+TEST(Scan, ClosesTheTableOnEveryPath)
+{
+	const Record a = record("G4ABC");
+	const std::string table = table_path(), dir = table + ".dir";
+	ASSERT_TRUE(mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST);
+	const struct {
+		const char *what;
+		std::vector<Record> records;
+		std::string tail;
+		const char *call;
+	} cases[] = {
+		{"found", {a}, "", "G4ABC"},
+		{"not found", {a}, "", "M0XYZ"},
+		{"empty table", {}, "", "G4ABC"},
+		{"trailing fragment", {a}, "M0XYZ", "M0XYZ"},
+	};
+
+	MybbsRecord rec;
+	size_t before = open_descriptors();
+	for (const auto &c : cases) {
+		ASSERT_TRUE(write_table(table, c.records, c.tail));
+		find_mybbs_record(table.c_str(), c.call, &rec);
+		EXPECT_EQ(open_descriptors(), before) << c.what;
+	}
+	EXPECT_FALSE(find_mybbs_record(dir.c_str(), "G4ABC", &rec));
+	EXPECT_EQ(open_descriptors(), before) << "read fails on a directory";
+}
+
 TEST(HomeBbs, ComparesTheFirstFiveBytesOfTheField)
 {
 	const struct {
 		const char *home;
 		bool local;
 	} cases[] = {
-		{"GB7AA", true},       {"GB7AA.#23.GBR", true},
-		{"GB7AAX", true},      {"GB7A", false},
-		{"gb7aa", false},      {"", false},
-		{"GB7AB", false},      {"XGB7AA", false},
+		{"GB7AA", true},  {"GB7AA.#23.GBR", true}, {"GB7AAX", true},
+		{"GB7A", false},  {"gb7aa", false},	   {"", false},
+		{"GB7AB", false}, {"XGB7AA", false},
 	};
 
 	for (const auto &c : cases) {

@@ -9,15 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
+namespace
+{
 
-namespace {
-
-// An unlinked temporary file to catch one output stream.
+// An unlinked temporary file to catch one output stream. Close-on-exec, so
+// that the program run inherits nothing but its standard streams.
 int capture_file()
 {
 	char name[] = "/tmp/mybbs-out-XXXXXX";
-	int fd = mkstemp(name);
+	int fd = mkostemp(name, O_CLOEXEC);
 	if (fd >= 0)
 		unlink(name);
 	return fd;
@@ -45,8 +45,12 @@ Outcome run(const std::vector<std::string> &argv, int timeout_ms)
 	posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
 	posix_spawn_file_actions_adddup2(&fa, out, 1);
 	posix_spawn_file_actions_adddup2(&fa, err, 2);
+	// Nothing else, whatever this process inherited itself: a descriptor
+	// the program leaves open is then the program's own.
+	posix_spawn_file_actions_addclosefrom_np(&fa, 3);
 
 	std::vector<char *> args;
+	args.reserve(argv.size() + 1);
 	for (const std::string &a : argv)
 		args.push_back(const_cast<char *>(a.c_str()));
 	args.push_back(nullptr);

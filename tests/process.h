@@ -5,7 +5,7 @@
 #include <vector>
 
 struct Outcome {
-	int status;      // exit status; 128 + signal if killed; -1 if it hung
+	int status;	 // exit status; 128 + signal if killed; -1 if it hung
 	std::string out; // everything it wrote to stdout
 	std::string err; // and to stderr
 };

@@ -20,8 +20,7 @@ Record raw_record(std::string_view bytes)
 	return r;
 }
 
-bool write_table(const std::string &path, const std::vector<Record> &records,
-		 std::string_view tail)
+bool write_table(const std::string &path, const std::vector<Record> &records, std::string_view tail)
 {
 	// Write beside it and rename, as a careful writer would: a reader
 	// never sees a half-written table.
