@@ -51,3 +51,15 @@ function(mybbs_config_target name path call)
 	add_library(${name} INTERFACE)
 	target_include_directories(${name} INTERFACE "${dir}")
 endfunction()
+
+# Adds one of the programs: NAME/NAME.cpp linked with the table module and
+# the cache's constants, and its manual page NAME/NAME.1.in, filled in with
+# the same constants; both installed.
+function(mybbs_add_program name)
+	add_executable(${name} ${name}.cpp)
+	target_link_libraries(${name} PRIVATE mybbs mybbs_config mybbs_options)
+	configure_file(${name}.1.in ${name}.1 @ONLY)
+	install(TARGETS ${name} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
+		DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+endfunction()
