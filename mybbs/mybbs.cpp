@@ -3,15 +3,21 @@
 #include <cstdio>
 #include <cstring>
 
+// The stream's buffer, static so that no question allocates one. 16 KiB
+// reads a 20 MB table in a quarter of the read calls of stdio's default
+// 4 KiB, and larger buffers gain nothing measurable (bench/run).
+static char stream_buffer[16384];
+
 // A record's user callsign is the bytes before its first NUL, and a callsign
 // of len characters can only equal it if byte len is that NUL. Looking there
 // first keeps every read inside the record, and leaves a record with no NUL
-// in its 20 bytes (or none at byte len) unequal to every callsign.
+// in its 20 bytes (or none at byte len) unequal to every callsign. The first
+// byte rejects most records before anything else is looked at.
 static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
 {
 	const auto *bytes = reinterpret_cast<const char *>(rec);
 
-	return bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
+	return bytes[0] == call[0] && bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
 }
 
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
@@ -25,7 +31,9 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	FILE *fp = fopen(path, "rb");
 	if (fp == nullptr)
 		return false;
+	setvbuf(fp, stream_buffer, _IOFBF, sizeof stream_buffer);
 
+	// The programs have one thread, so the stream needs no locking.
 	bool found = false;
 	for (;;) {
 		// The end-of-file indicator ends the table: the last whole record
@@ -33,7 +41,8 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 		// and is not. A failed read (a directory, an I/O error) ends the
 		// scan too. Either way the count falls short as well, and what a
 		// short read left in the buffer is never compared.
-		if (fread(rec, sizeof *rec, 1, fp) != 1 || feof(fp) || ferror(fp))
+		if (fread_unlocked(rec, sizeof *rec, 1, fp) != 1 || feof_unlocked(fp) ||
+		    ferror_unlocked(fp))
 			break;
 		if (call_equals(rec, call, len)) {
 			found = true;
