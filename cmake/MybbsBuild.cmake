@@ -63,3 +63,13 @@ function(mybbs_add_program name)
 	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
 		DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endfunction()
+
+# Builds SOURCE as program NAME in DIR, like the installed programs but
+# reading the table of CONFIG (a mybbs_config_target): for the end-to-end
+# tests and the benchmarks. The target is PREFIX_NAME.
+function(mybbs_add_variant prefix name source config dir)
+	add_executable(${prefix}_${name} "${source}")
+	target_link_libraries(${prefix}_${name} PRIVATE mybbs ${config} mybbs_options)
+	set_target_properties(${prefix}_${name} PROPERTIES OUTPUT_NAME ${name}
+		RUNTIME_OUTPUT_DIRECTORY "${dir}")
+endfunction()
