@@ -24,6 +24,7 @@ static_assert(sizeof(MybbsRecord) == 20, "a table record is 20 bytes");
 // returns true. Returns false, with *rec undefined, when no record matches
 // and on every failure: a table that cannot be opened or read, or is empty.
 // The table is opened read-only and closed again before the function returns.
+// The stream reads through one static buffer: one scan at a time.
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
 
 // True if the record's home-BBS field begins with the five characters of
