@@ -2,6 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// A table past 2 GiB must be scanned, not refused with EOVERFLOW, on 32-bit
+// targets too.
+static_assert(sizeof(off_t) == 8, "the table module needs 64-bit file offsets");
 
 // The stream's buffer, static so that no question allocates one. 16 KiB
 // reads a 20 MB table in a quarter of the read calls of stdio's default
@@ -20,6 +27,25 @@ static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
 	return bytes[0] == call[0] && bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
 }
 
+// Opens the table as a stream, or returns nullptr. Only a regular file is a
+// table: whatever else the path may name (a FIFO, a terminal, /dev/zero, the
+// caller's own standard input) could block the open or the reads, never end,
+// or swallow input that is not ours. Opening without blocking and without
+// taking a controlling terminal makes looking at such a thing harmless.
+static FILE *open_table(const char *path)
+{
+	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+	if (fd < 0)
+		return nullptr;
+	struct stat st;
+	FILE *fp = nullptr;
+	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+		fp = fdopen(fd, "rb");
+	if (fp == nullptr)
+		close(fd);
+	return fp;
+}
+
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 {
 	// A callsign as long as a record has no room for its NUL: nothing can
@@ -28,7 +54,7 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	if (len == sizeof *rec)
 		return false;
 
-	FILE *fp = fopen(path, "rb");
+	FILE *fp = open_table(path);
 	if (fp == nullptr)
 		return false;
 	setvbuf(fp, stream_buffer, _IOFBF, sizeof stream_buffer);
@@ -38,9 +64,9 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	for (;;) {
 		// The end-of-file indicator ends the table: the last whole record
 		// leaves it clear and is compared; a trailing fragment sets it
-		// and is not. A failed read (a directory, an I/O error) ends the
-		// scan too. Either way the count falls short as well, and what a
-		// short read left in the buffer is never compared.
+		// and is not. A failed read (an I/O error) ends the scan too.
+		// Either way the count falls short as well, and what a short
+		// read left in the buffer is never compared.
 		if (fread_unlocked(rec, sizeof *rec, 1, fp) != 1 || feof_unlocked(fp) ||
 		    ferror_unlocked(fp))
 			break;

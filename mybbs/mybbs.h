@@ -22,8 +22,9 @@ static_assert(sizeof(MybbsRecord) == 20, "a table record is 20 bytes");
 // Scans the table at path, in file order, for the first record whose user
 // callsign equals call, byte for byte. On a match leaves it in *rec and
 // returns true. Returns false, with *rec undefined, when no record matches
-// and on every failure: a table that cannot be opened or read, or is empty.
-// The table is opened read-only and closed again before the function returns.
+// and on every failure: a table that cannot be opened or read, is not a
+// regular file, or is empty. The table is opened read-only and closed again
+// before the function returns.
 // The stream reads through one static buffer: one scan at a time.
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
 

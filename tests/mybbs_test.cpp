@@ -81,18 +81,32 @@ TEST(Scan, EmptyCallsignMatchesFirstRecordStartingWithNul)
 // with no NUL in its 20 bytes equals no callsign at all.
 TEST(Scan, MalformedRecordsStayWithinTheRecord)
 {
-	const Record spill = raw_record("G4ABCDEFGH"),	   // NUL at byte 10
-		full = raw_record("ABCDEFGHIJKLMNOPQRST"), // no NUL
+	const std::string abc = "ABCDEFGHIJKLMNOPQRST";
+	const Record spill = raw_record("G4ABCDEFGH"), // NUL at byte 10
+		nul19 = raw_record(abc.substr(0, 19)), // NUL in the last byte
+		full = raw_record(abc),		       // no NUL
 		later = record("ABCDEF");
-	const std::string all(full.data(), full.size());
+	const struct {
+		std::vector<Record> records;
+		std::string call;
+		std::string found;
+	} cases[] = {
+		{{spill}, "G4ABCDEFGH", bytes(spill)},
+		{{spill}, "G4ABCD", ""},
+		{{nul19}, abc.substr(0, 19), bytes(nul19)},
+		{{nul19}, abc.substr(0, 18), ""},
+		{{nul19}, abc, ""},
+		{{nul19}, abc + "U", ""},
+		{{full, later}, abc.substr(0, 19), ""},
+		{{full, later}, abc, ""},
+		{{full, later}, "ABCDEF", bytes(later)},
+		{{full}, abc + "U", ""},
+		{{full}, std::string(100000, 'A'), ""},
+	};
 
-	EXPECT_EQ(find({spill}, {}, "G4ABCDEFGH"), bytes(spill));
-	EXPECT_EQ(find({spill}, {}, "G4ABCD"), "");
-	EXPECT_EQ(find({full, later}, {}, all.c_str()), "");
-	EXPECT_EQ(find({full, later}, {}, all.substr(0, 19).c_str()), "");
-	EXPECT_EQ(find({full, later}, {}, "ABCDEF"), bytes(later));
-	EXPECT_EQ(find({full}, {}, (all + "U").c_str()), "");
-	EXPECT_EQ(find({full}, {}, std::string(100000, 'A').c_str()), "");
+	for (const auto &c : cases)
+		EXPECT_EQ(find(c.records, {}, c.call.c_str()), c.found)
+			<< c.call.size() << " characters: " << c.call.substr(0, 21);
 }
 
 TEST(Scan, TableThatCannotBeReadIsNoRecord)
@@ -120,8 +134,9 @@ size_t open_descriptors()
 TEST(Scan, ClosesTheTableOnEveryPath)
 {
 	const Record a = record("G4ABC");
-	const std::string table = table_path(), dir = table + ".dir";
+	const std::string table = table_path(), dir = table + ".dir", fifo = table + ".fifo";
 	ASSERT_TRUE(mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST);
+	ASSERT_TRUE(mkfifo(fifo.c_str(), 0600) == 0 || errno == EEXIST);
 	const struct {
 		const char *what;
 		std::vector<Record> records;
@@ -142,7 +157,9 @@ TEST(Scan, ClosesTheTableOnEveryPath)
 		EXPECT_EQ(open_descriptors(), before) << c.what;
 	}
 	EXPECT_FALSE(find_mybbs_record(dir.c_str(), "G4ABC", &rec));
-	EXPECT_EQ(open_descriptors(), before) << "read fails on a directory";
+	EXPECT_EQ(open_descriptors(), before) << "a directory";
+	EXPECT_FALSE(find_mybbs_record(fifo.c_str(), "G4ABC", &rec));
+	EXPECT_EQ(open_descriptors(), before) << "a FIFO";
 }
 
 TEST(HomeBbs, ComparesTheFirstFiveBytesOfTheField)

@@ -37,12 +37,15 @@ std::string slurp(int fd)
 
 } // namespace
 
-Outcome run(const std::vector<std::string> &argv, int timeout_ms)
+Outcome run(const std::vector<std::string> &argv, int in, int timeout_ms)
 {
 	int out = capture_file(), err = capture_file();
 	posix_spawn_file_actions_t fa;
 	posix_spawn_file_actions_init(&fa);
-	posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+	if (in >= 0)
+		posix_spawn_file_actions_adddup2(&fa, in, 0);
+	else
+		posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
 	posix_spawn_file_actions_adddup2(&fa, out, 1);
 	posix_spawn_file_actions_adddup2(&fa, err, 2);
 	// Nothing else, whatever this process inherited itself: a descriptor

@@ -10,6 +10,7 @@ struct Outcome {
 	std::string err; // and to stderr
 };
 
-// Runs argv[0] (searched in PATH) with stdin from /dev/null, and kills it
-// if it has not finished within timeout_ms.
-Outcome run(const std::vector<std::string> &argv, int timeout_ms = 20000);
+// Runs argv[0] (searched in PATH) with stdin from the descriptor in, or from
+// /dev/null if in is -1, and kills it if it has not finished within
+// timeout_ms.
+Outcome run(const std::vector<std::string> &argv, int in = -1, int timeout_ms = 20000);
