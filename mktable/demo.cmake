@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # cmake -DMKTABLE=... -DISHOME=... -DISKNOWN=... -DTABLE=... -DLOCAL=... -P demo.cmake
 #
 # Writes a small home-BBS table at TABLE, where the tools were built to look,
