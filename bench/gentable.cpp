@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // gentable TABLE RECORDS [LAST]: writes a realistic home-BBS table of
 // RECORDS records with unique callsigns, LAST (if given) in the last one
 // with the local BBS as home. The same arguments give the same table.

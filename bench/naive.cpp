@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // naive CALLSIGN: the obvious scan, for comparison. One fread per record
 // through the default stdio stream, strcmp on each, exit 1 if found.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The scan in-process, on generated tables, for a callsign not listed:
 // records per second.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # Checking the build-time constants, turning them into the generated header
 # mybbs_config.h, and the build rules that the programs share.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // libFuzzer target: the table scan and the home-BBS test against a model
 // that says the rules in the plainest way.
 //

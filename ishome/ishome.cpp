@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // ishome CALLSIGN: exits 1 if CALLSIGN is a user whose home BBS is this one,
 // 0 for anything else. Prints nothing.
 #include "mybbs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // isknown CALLSIGN: exits 1 if CALLSIGN is listed in the home-BBS table at
 // all, 0 for anything else. Prints nothing.
 #include "mybbs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // mktable TABLE [CALL[=HOME] ...]: writes a home-BBS table with one record
 // per argument, in order, as the BBS would.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Stands in for the BBS: builds records and writes home-BBS tables.
 #pragma once
 

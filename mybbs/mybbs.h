@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The home-BBS table: where it lies, what a record holds, and the one scan
 // that both ishome and isknown make of it.
 #pragma once

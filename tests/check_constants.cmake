@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # cmake -P check_constants.cmake
 #
 # Runs the configure-time check of the build-time constants on each value

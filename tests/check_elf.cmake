@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # cmake -DPROGRAMS="a;b" -DHARDENING=ON|OFF -DSTATIC=ON|OFF -DPIE=ON|OFF
 #       -P check_elf.cmake
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # cmake -DBUILD_DIR=... -DDEST=... -DMYBBS_PATH=... -DLOCAL_BBS_CALL=...
 #       [-DMANDOC=...] -P check_install.cmake
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The real programs, built to read a table inside the build tree, answering
 // as a script on the BBS host would see them: exit status and silence.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // The table scan and the home-BBS test, on tables written here.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 #include "process.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: ISC
 // Runs a program as a caller on the BBS host would, and keeps what it did.
 #pragma once
 

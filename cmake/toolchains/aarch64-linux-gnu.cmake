@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # 64-bit ARM boards (Debian's arm64): cmake --workflow --preset arm64
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(triple aarch64-linux-gnu)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # 32-bit ARM boards with hardware floating point (Debian's armhf):
 # cmake --workflow --preset armhf
 set(CMAKE_SYSTEM_PROCESSOR armv7l)

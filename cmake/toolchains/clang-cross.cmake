@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: ISC
 # Shared by the cross toolchain files, which set CMAKE_SYSTEM_PROCESSOR,
 # triple and qemu: clang for the target triple, with Debian's cross C and C++
 # libraries (libc6-dev-ARCH-cross, libstdc++-12-dev-ARCH-cross) and
