@@ -263,7 +263,7 @@ TEST(EndToEnd, TableRewrittenWhileRead)
 {
 	// Fewer where a process is slow to start (an emulator, a sanitizer).
 	const char *env = getenv("MYBBS_REWRITE_ROUNDS");
-	const int rounds = env != nullptr ? atoi(env) : 150;
+	const long rounds = env != nullptr ? strtol(env, nullptr, 10) : 150;
 	for (bool in_place : {true, false}) {
 		SCOPED_TRACE(in_place ? "rewritten in place" : "replaced by rename");
 		std::mt19937 rng(42);
@@ -290,7 +290,7 @@ TEST(EndToEnd, TableRewrittenWhileRead)
 			const char *call;
 			int ishome, isknown;
 		} questions[] = {{"G4ABC", 1, 1}, {"DL1XYZ", 0, 1}, {"VV9VV", 0, 0}};
-		for (int i = 0; i < rounds; i++)
+		for (long i = 0; i < rounds; i++)
 			for (const auto &q : questions) {
 				int home = ishome({q.call}), known = isknown({q.call});
 				EXPECT_TRUE(home == 0 || home == 1) << home;
