@@ -108,11 +108,10 @@ endfunction()
 
 # Builds SOURCE as program NAME in DIR, like the installed programs but
 # reading the table of CONFIG (a mybbs_config_target): for the end-to-end
-# tests and the benchmarks. The target is PREFIX_NAME; further arguments are
-# more libraries to link.
+# tests and the benchmarks. The target is PREFIX_NAME.
 function(mybbs_add_variant prefix name source config dir)
 	add_executable(${prefix}_${name} "${source}")
-	target_link_libraries(${prefix}_${name} PRIVATE mybbs ${config} mybbs_options ${ARGN})
+	target_link_libraries(${prefix}_${name} PRIVATE mybbs ${config} mybbs_options)
 	set_target_properties(${prefix}_${name} PROPERTIES OUTPUT_NAME ${name}
 		RUNTIME_OUTPUT_DIRECTORY "${dir}")
 endfunction()
