@@ -3,9 +3,7 @@
 #
 # Writes a small home-BBS table at TABLE, where the tools were built to look,
 # then asks them about it and prints each question with its answer.
-get_filename_component(dir "${TABLE}" DIRECTORY)
-file(MAKE_DIRECTORY "${dir}")
-execute_process(COMMAND "${MKTABLE}" "${TABLE}"
+execute_process(COMMAND "${MKTABLE}" -f "${TABLE}"
 		"G4ABC=${LOCAL}" "DL1XYZ=DB0ABC" "M0XYZ=${LOCAL}.#23.GBR"
 		"PA3DEF=PI8ABC" "G4ABC=DB0ABC"
 	COMMAND_ERROR_IS_FATAL ANY)

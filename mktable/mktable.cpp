@@ -1,20 +1,47 @@
 // SPDX-License-Identifier: ISC
-// mktable TABLE [CALL[=HOME] ...]: writes a home-BBS table with one record
-// per argument, in order, as the BBS would.
+// mktable [-f] TABLE [CALL[=HOME] ...]: writes a home-BBS table with one
+// record per argument, in order, as the BBS would. It makes the table's
+// directory if it is missing, and replaces an existing table only with -f:
+// at the BBS's own path that table holds the BBS's users.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "table.h"
 
+// mkdir -p of the directory that holds path.
+static bool make_parents(const std::string &path)
+{
+	for (size_t slash = path.find('/', 1); slash != std::string::npos;
+	     slash = path.find('/', slash + 1))
+		if (mkdir(path.substr(0, slash).c_str(), 0755) != 0 && errno != EEXIST)
+			return false;
+	return true;
+}
+
+static int usage()
+{
+	fputs("usage: mktable [-f] TABLE [CALL[=HOME] ...]\n", stderr);
+	return 2;
+}
+
 int main(int argc, char *argv[])
 {
-	if (argc < 2) {
-		fputs("usage: mktable TABLE [CALL[=HOME] ...]\n", stderr);
-		return 2;
+	bool force = false;
+	for (int opt; (opt = getopt(argc, argv, "f")) != -1;) {
+		if (opt != 'f')
+			return usage();
+		force = true;
 	}
+	if (optind >= argc)
+		return usage();
+	const std::string table = argv[optind];
+
 	std::vector<Record> records;
-	for (int i = 2; i < argc; i++) {
+	for (int i = optind + 1; i < argc; i++) {
 		std::string_view arg = argv[i];
 		size_t eq = arg.find('=');
 		std::string_view call = arg.substr(0, eq);
@@ -28,8 +55,12 @@ int main(int argc, char *argv[])
 		}
 		records.push_back(record(call, home));
 	}
-	if (!write_table(argv[1], records)) {
-		fprintf(stderr, "mktable: %s: %s\n", argv[1], strerror(errno));
+	if (!force && access(table.c_str(), F_OK) == 0) {
+		fprintf(stderr, "mktable: %s exists; -f replaces it\n", table.c_str());
+		return 1;
+	}
+	if (!make_parents(table) || !write_table(table, records)) {
+		fprintf(stderr, "mktable: %s: %s\n", table.c_str(), strerror(errno));
 		return 1;
 	}
 	return 0;
