@@ -32,7 +32,16 @@ function(mybbs_check_constants path call)
 			"MYBBS_PATH must be an absolute path, beginning with /, not \"${path}\"")
 	endif()
 	string(LENGTH "${call}" len) # counts bytes
-	if(NOT len EQUAL 5)
+	if(len GREATER 5)
+		# The home BBS's first five bytes are all that is compared, so a
+		# longer callsign is cut by the operator, knowingly, not here.
+		string(SUBSTRING "${call}" 0 5 cut)
+		message(FATAL_ERROR "LOCAL_BBS_CALL must be exactly five bytes, "
+			"not \"${call}\" (${len} bytes). ishome compares the first "
+			"five bytes of a user's home BBS: for a longer callsign set its "
+			"first five, -DLOCAL_BBS_CALL=${cut}, and every home BBS that "
+			"begins with ${cut} then counts as local.")
+	elseif(NOT len EQUAL 5)
 		message(FATAL_ERROR "LOCAL_BBS_CALL must be exactly five bytes, "
 			"not \"${call}\" (${len} bytes)")
 	endif()
