@@ -95,12 +95,17 @@ function(mybbs_static_target name pie)
 endfunction()
 
 # Adds one of the programs: NAME/NAME.cpp linked with the table module and
-# the cache's constants, and its manual page NAME/NAME.1.in, filled in with
-# the same constants and the release; both installed.
+# the cache's constants, and its manual page NAME/NAME.1.in (or the page
+# MANPAGE, which programs may share), filled in with the same constants and
+# the release; both installed, the page as NAME.1.
 function(mybbs_add_program name)
+	cmake_parse_arguments(PARSE_ARGV 1 arg "" "MANPAGE" "")
+	if(NOT arg_MANPAGE)
+		set(arg_MANPAGE ${name}.1.in)
+	endif()
 	add_executable(${name} ${name}.cpp)
 	target_link_libraries(${name} PRIVATE mybbs mybbs_config mybbs_options)
-	configure_file(${name}.1.in ${name}.1 @ONLY)
+	configure_file("${arg_MANPAGE}" ${name}.1 @ONLY)
 	install(TARGETS ${name} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
 		DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
