@@ -2,6 +2,31 @@
 # Checking the build-time constants, turning them into the generated header
 # mybbs_config.h, and the build rules that the programs share.
 
+# Reads the release from the top entry of the Debian changelog FILE, the one
+# place where it is kept: its version into VERSION_VAR (1.0.0 from
+# "mybbs-tools (1.0.0) unstable; ..."), and its date into DATE_VAR in the
+# form a manual page's .Dd takes ("December 8, 2026" from the trailer's
+# "Tue, 08 Dec 2026 06:00:00 +0000"). CMake then uses only the leading
+# numbers of the version, so that a package revision needs no other edit.
+function(mybbs_read_release file version_var date_var)
+	file(READ "${file}" text)
+	if(NOT text MATCHES "^[^ ]+ \\(([0-9]+(\\.[0-9]+)*)[^)]*\\)")
+		message(FATAL_ERROR "${file}: no version in its first line")
+	endif()
+	set(version "${CMAKE_MATCH_1}")
+	if(NOT text MATCHES "\n -- [^\n]*>  [A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9]+) ")
+		message(FATAL_ERROR "${file}: no date in its first entry's trailer")
+	endif()
+	set(months Jan January Feb February Mar March Apr April May May Jun June
+		Jul July Aug August Sep September Oct October Nov November Dec December)
+	list(FIND months "${CMAKE_MATCH_2}" at)
+	math(EXPR at "${at} + 1")
+	list(GET months ${at} month)
+	math(EXPR day "${CMAKE_MATCH_1}") # without its leading zero
+	set(${version_var} "${version}" PARENT_SCOPE)
+	set(${date_var} "${month} ${day}, ${CMAKE_MATCH_3}" PARENT_SCOPE)
+endfunction()
+
 # Fails with a message that names the variable and its value when either
 # constant could not serve: the path must begin with a slash (CMake would
 # take "~/x" for absolute, the C library would not), the callsign must be
