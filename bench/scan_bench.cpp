@@ -11,7 +11,7 @@
 static void scan(benchmark::State &state)
 {
 	const auto n = state.range(0);
-	const std::string table = "scan_bench_" + std::to_string(n) + ".tab";
+	const std::string table = TABLE_DIR "/scan_bench_" + std::to_string(n) + ".tab";
 	const std::string make = GENTABLE " " + table + " " + std::to_string(n);
 	if (system(make.c_str()) != 0) { // NOLINT(cert-env33-c): the build's own gentable
 		state.SkipWithError("gentable failed");

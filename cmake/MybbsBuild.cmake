@@ -2,6 +2,31 @@
 # Checking the build-time constants, turning them into the generated header
 # mybbs_config.h, and the build rules that the programs share.
 
+# Reads the release from the top entry of the Debian changelog FILE, the one
+# place where it is kept: its version into VERSION_VAR (1.0.0 from
+# "mybbs-tools (1.0.0) unstable; ..."), and its date into DATE_VAR in the
+# form a manual page's .Dd takes ("December 8, 2026" from the trailer's
+# "Tue, 08 Dec 2026 06:00:00 +0000"). CMake then uses only the leading
+# numbers of the version, so that a package revision needs no other edit.
+function(mybbs_read_release file version_var date_var)
+	file(READ "${file}" text)
+	if(NOT text MATCHES "^[^ ]+ \\(([0-9]+(\\.[0-9]+)*)[^)]*\\)")
+		message(FATAL_ERROR "${file}: no version in its first line")
+	endif()
+	set(version "${CMAKE_MATCH_1}")
+	if(NOT text MATCHES "\n -- [^\n]*>  [A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9]+) ")
+		message(FATAL_ERROR "${file}: no date in its first entry's trailer")
+	endif()
+	set(months Jan January Feb February Mar March Apr April May May Jun June
+		Jul July Aug August Sep September Oct October Nov November Dec December)
+	list(FIND months "${CMAKE_MATCH_2}" at)
+	math(EXPR at "${at} + 1")
+	list(GET months ${at} month)
+	math(EXPR day "${CMAKE_MATCH_1}") # without its leading zero
+	set(${version_var} "${version}" PARENT_SCOPE)
+	set(${date_var} "${month} ${day}, ${CMAKE_MATCH_3}" PARENT_SCOPE)
+endfunction()
+
 # Fails with a message that names the variable and its value when either
 # constant could not serve: the path must begin with a slash (CMake would
 # take "~/x" for absolute, the C library would not), the callsign must be
@@ -61,19 +86,59 @@ function(mybbs_config_target name path call)
 	target_include_directories(${name} INTERFACE "${dir}")
 endfunction()
 
-# Gives the interface target TARGET the usual hardening of a distribution's
-# binaries: PIE, full RELRO, a stack protector and, but in Debug builds,
-# _FORTIFY_SOURCE. A flag that the compiler flags already set one way or the
-# other (dpkg-buildflags, a toolchain file, CXXFLAGS) is left to them: the
-# packager's choice wins, and a second _FORTIFY_SOURCE of another value would
-# be an error under -Werror.
-function(mybbs_hardening target)
-	set(flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_INIT}")
-	if(NOT MYBBS_STATIC) # a static PIE is linked with -static-pie alone
+# Decides, once, how the programs are linked, and stores the answer in
+# MYBBS_LINK, which the build rules and the ELF check read:
+#   pie         dynamic, position-independent (MYBBS_HARDENING);
+#   dynamic     dynamic, not position-independent;
+#   static-pie  static and position-independent, where the compiler and C
+#               library can make one and PIE is wanted;
+#   static      a plain static executable elsewhere (a C library without
+#               rcrt1.o, such as armhf's).
+function(mybbs_decide_link)
+	if(NOT MYBBS_STATIC)
+		set(link dynamic)
+		if(MYBBS_HARDENING)
+			set(link pie)
+		endif()
+	else()
+		set(link static)
+		if(MYBBS_HARDENING)
+			include(CheckCXXSourceCompiles)
+			set(CMAKE_REQUIRED_FLAGS -fPIE)
+			set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
+			check_cxx_source_compiles("int main() { return 0; }" MYBBS_HAVE_STATIC_PIE)
+			if(MYBBS_HAVE_STATIC_PIE)
+				set(link static-pie)
+			endif()
+		endif()
+	endif()
+	set(MYBBS_LINK ${link} PARENT_SCOPE)
+endfunction()
+
+# Gives the interface target TARGET the link that MYBBS_LINK names: PIE
+# through CMake's POSITION_INDEPENDENT_CODE, which links a dynamic PIE with
+# -pie once check_pie_supported() has run; a static PIE with -static-pie
+# alone.
+function(mybbs_link target)
+	if(MYBBS_LINK MATCHES "pie")
+		set_property(TARGET ${target} PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+	endif()
+	if(MYBBS_LINK STREQUAL "pie")
 		include(CheckPIESupported)
 		check_pie_supported()
+	elseif(MYBBS_LINK MATCHES "^static")
+		target_link_options(${target} INTERFACE -${MYBBS_LINK})
 	endif()
-	set_property(TARGET ${target} PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+endfunction()
+
+# Gives the interface target TARGET the rest of the usual hardening of a
+# distribution's binaries: full RELRO, a stack protector and, but in Debug
+# builds, _FORTIFY_SOURCE. A flag that the compiler flags already set one
+# way or the other (dpkg-buildflags, a toolchain file, CXXFLAGS) is left to
+# them: the packager's choice wins, and a second _FORTIFY_SOURCE of another
+# value would be an error under -Werror.
+function(mybbs_hardening target)
+	set(flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_INIT}")
 	if(NOT flags MATCHES "stack-protector")
 		target_compile_options(${target} INTERFACE -fstack-protector-strong)
 	endif()
@@ -84,43 +149,42 @@ function(mybbs_hardening target)
 	target_link_options(${target} INTERFACE LINKER:-z,relro,-z,now)
 endfunction()
 
-# Makes an interface target NAME that links a program statically: as a
-# static PIE where the compiler and C library can make one and PIE is
-# wanted, as a plain static executable elsewhere (a C library without
-# rcrt1.o, such as armhf's).
-function(mybbs_static_target name pie)
-	add_library(${name} INTERFACE)
-	if(pie)
-		include(CheckCXXSourceCompiles)
-		set(CMAKE_REQUIRED_FLAGS -fPIE)
-		set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
-		check_cxx_source_compiles("int main() { return 0; }" MYBBS_HAVE_STATIC_PIE)
-	endif()
-	if(MYBBS_HAVE_STATIC_PIE)
-		target_link_options(${name} INTERFACE -static-pie)
-	else()
-		target_link_options(${name} INTERFACE -static)
-	endif()
-endfunction()
-
-# Adds one of the programs: NAME/NAME.cpp linked with the table module and
-# the cache's constants, and its manual page NAME/NAME.1.in, filled in with
-# the same constants and the release; both installed.
+# Builds program NAME from SOURCE (by default NAME/NAME.cpp in the source
+# tree), linked with the table module and the shared options, in one of two
+# ways:
+#   mybbs_add_program(NAME [SOURCE src] [MANPAGE page])
+#       an installed program: target NAME, reading the cache's table, and
+#       installed with its manual page, MANPAGE (by default NAME/NAME.1.in;
+#       programs may share one), filled in with the constants and the
+#       release and installed as NAME.1;
+#   mybbs_add_program(NAME [SOURCE src] FOR prefix CONFIG config DIR dir)
+#       a program for the tests or the benchmarks, not installed: target
+#       PREFIX_NAME, written as DIR/NAME and reading the table of CONFIG (a
+#       mybbs_config_target).
 function(mybbs_add_program name)
-	add_executable(${name} ${name}.cpp)
-	target_link_libraries(${name} PRIVATE mybbs mybbs_config mybbs_options)
-	configure_file(${name}.1.in ${name}.1 @ONLY)
+	cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOURCE;MANPAGE;FOR;CONFIG;DIR" "")
+	if(NOT arg_SOURCE)
+		set(arg_SOURCE "${PROJECT_SOURCE_DIR}/${name}/${name}.cpp")
+	endif()
+	set(target ${name})
+	set(config mybbs_config)
+	if(arg_FOR)
+		set(target ${arg_FOR}_${name})
+		set(config ${arg_CONFIG})
+	endif()
+	add_executable(${target} "${arg_SOURCE}")
+	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options)
+	if(arg_FOR)
+		set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name}
+			RUNTIME_OUTPUT_DIRECTORY "${arg_DIR}")
+		return()
+	endif()
+
+	if(NOT arg_MANPAGE)
+		set(arg_MANPAGE "${PROJECT_SOURCE_DIR}/${name}/${name}.1.in")
+	endif()
+	configure_file("${arg_MANPAGE}" ${name}.1 @ONLY)
 	install(TARGETS ${name} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
 		DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
-endfunction()
-
-# Builds SOURCE as program NAME in DIR, like the installed programs but
-# reading the table of CONFIG (a mybbs_config_target): for the end-to-end
-# tests and the benchmarks. The target is PREFIX_NAME.
-function(mybbs_add_variant prefix name source config dir)
-	add_executable(${prefix}_${name} "${source}")
-	target_link_libraries(${prefix}_${name} PRIVATE mybbs ${config} mybbs_options)
-	set_target_properties(${prefix}_${name} PROPERTIES OUTPUT_NAME ${name}
-		RUNTIME_OUTPUT_DIRECTORY "${dir}")
 endfunction()

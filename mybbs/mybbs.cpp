@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: ISC
+// The table module: the scan of the home-BBS table for a callsign's first
+// record, and the test of that record's home BBS, for ishome and isknown.
 #include "mybbs.h"
 
 #include <cstdio>

@@ -3,8 +3,6 @@
 // that both ishome and isknown make of it.
 #pragma once
 
-#include <cstddef>
-
 #include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
 
 // Exit status of both programs: their only output. "Yes" is 1, the reverse

@@ -1,13 +1,22 @@
 # SPDX-License-Identifier: ISC
-# cmake -DPROGRAMS="a;b" -DHARDENING=ON|OFF -DSTATIC=ON|OFF -DPIE=ON|OFF
+# cmake -DPROGRAMS="a;b" -DHARDENING=ON|OFF -DLINK=pie|dynamic|static-pie|static
 #       -P check_elf.cmake
 #
 # Reads each program's ELF headers with readelf and fails unless it needs
 # nothing at run time but the C library: libc.so.6 and, where the target's
 # ABI keeps the stack protector's guard in the dynamic loader (aarch64), the
-# program's own interpreter; nothing at all when STATIC. With HARDENING it
-# must have full RELRO and, with PIE, be a PIE bound at load time.
+# program's own interpreter; nothing at all when linked statically. With
+# HARDENING it must have full RELRO and, where LINK is a PIE, be a PIE bound
+# at load time.
 find_program(READELF readelf REQUIRED)
+set(STATIC OFF)
+set(PIE OFF)
+if(LINK MATCHES "^static")
+	set(STATIC ON)
+endif()
+if(LINK MATCHES "pie$")
+	set(PIE ON)
+endif()
 foreach(prog IN LISTS PROGRAMS)
 	execute_process(COMMAND "${READELF}" -W -h -l -d "${prog}"
 		OUTPUT_VARIABLE elf COMMAND_ERROR_IS_FATAL ANY)

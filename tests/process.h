@@ -6,7 +6,8 @@
 #include <vector>
 
 struct Outcome {
-	int status;	 // exit status; 128 + signal if killed; -1 if it hung
+	int status;	 // exit status; 128 + signal if killed; -1 if it hung;
+			 // -2 if it could not be started (err says why)
 	std::string out; // everything it wrote to stdout
 	std::string err; // and to stderr
 };
