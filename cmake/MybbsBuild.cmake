@@ -115,38 +115,38 @@ function(mybbs_decide_link)
 	set(MYBBS_LINK ${link} PARENT_SCOPE)
 endfunction()
 
-# Gives the interface target TARGET the link that MYBBS_LINK names: PIE
-# through CMake's POSITION_INDEPENDENT_CODE, which links a dynamic PIE with
-# -pie once check_pie_supported() has run; a static PIE with -static-pie
-# alone.
-function(mybbs_link target)
+# Gives the interface targets COMPILE (the module and the programs) and
+# LINK (the programs alone) the link that MYBBS_LINK names: PIE through
+# CMake's POSITION_INDEPENDENT_CODE, which links a dynamic PIE with -pie once
+# check_pie_supported() has run; a static PIE with -static-pie alone.
+function(mybbs_link compile link)
 	if(MYBBS_LINK MATCHES "pie")
-		set_property(TARGET ${target} PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+		set_property(TARGET ${compile} PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
 	endif()
 	if(MYBBS_LINK STREQUAL "pie")
 		include(CheckPIESupported)
 		check_pie_supported()
 	elseif(MYBBS_LINK MATCHES "^static")
-		target_link_options(${target} INTERFACE -${MYBBS_LINK})
+		target_link_options(${link} INTERFACE -${MYBBS_LINK})
 	endif()
 endfunction()
 
-# Gives the interface target TARGET the rest of the usual hardening of a
+# Gives the interface targets COMPILE and LINK the rest of the usual hardening of a
 # distribution's binaries: full RELRO, a stack protector and, but in Debug
 # builds, _FORTIFY_SOURCE. A flag that the compiler flags already set one
 # way or the other (dpkg-buildflags, a toolchain file, CXXFLAGS) is left to
 # them: the packager's choice wins, and a second _FORTIFY_SOURCE of another
 # value would be an error under -Werror.
-function(mybbs_hardening target)
+function(mybbs_hardening compile link)
 	set(flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_INIT}")
 	if(NOT flags MATCHES "stack-protector")
-		target_compile_options(${target} INTERFACE -fstack-protector-strong)
+		target_compile_options(${compile} INTERFACE -fstack-protector-strong)
 	endif()
 	if(NOT flags MATCHES "_FORTIFY_SOURCE")
-		target_compile_options(${target} INTERFACE
+		target_compile_options(${compile} INTERFACE
 			$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
 	endif()
-	target_link_options(${target} INTERFACE LINKER:-z,relro,-z,now)
+	target_link_options(${link} INTERFACE LINKER:-z,relro,-z,now)
 endfunction()
 
 # Builds program NAME from SOURCE (by default NAME/NAME.cpp in the source
@@ -173,7 +173,7 @@ function(mybbs_add_program name)
 		set(config ${arg_CONFIG})
 	endif()
 	add_executable(${target} "${arg_SOURCE}")
-	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options)
+	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options mybbs_link_options)
 	if(arg_FOR)
 		set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name}
 			RUNTIME_OUTPUT_DIRECTORY "${arg_DIR}")
