@@ -2,10 +2,12 @@
 // The table scan and the home-BBS test, on tables written here.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <filesystem>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,11 +17,38 @@
 namespace
 {
 
-// A table of the running test's own: ctest runs the tests side by side.
+// A directory of this run's own under $TMPDIR, so that runs side by side,
+// or by another user after this one, never meet on a name. Kept when a test
+// fails, to be looked at.
+class RunDir : public testing::Environment
+{
+public:
+	std::string path;
+
+	void SetUp() override
+	{
+		std::string name = testing::TempDir() + "mybbs_test.XXXXXX";
+		ASSERT_NE(mkdtemp(name.data()), nullptr) << name << ": " << strerror(errno);
+		path = name;
+	}
+	void TearDown() override
+	{
+		if (!path.empty() && testing::UnitTest::GetInstance()->Passed())
+			std::filesystem::remove_all(path);
+	}
+};
+// GoogleTest owns it once added.
+RunDir *const run_dir = [] {
+	auto *dir = new RunDir;
+	testing::AddGlobalTestEnvironment(dir);
+	return dir;
+}();
+
+// A table of the running test's own.
 std::string table_path()
 {
-	return testing::TempDir() + "mybbs_test." +
-	       testing::UnitTest::GetInstance()->current_test_info()->name() + ".tab";
+	return run_dir->path + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+	       ".tab";
 }
 
 // The bytes of the record the scan found for call, or "" if none.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,14 +14,17 @@
 namespace
 {
 
-// An unlinked temporary file to catch one output stream. Close-on-exec, so
-// that the program run inherits nothing but its standard streams.
+// An unlinked temporary file under $TMPDIR to catch one output stream.
+// Close-on-exec, so that the program run inherits nothing but its standard
+// streams.
 int capture_file()
 {
-	char name[] = "/tmp/mybbs-out-XXXXXX";
-	int fd = mkostemp(name, O_CLOEXEC);
+	const char *dir = getenv("TMPDIR");
+	std::string name =
+		std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/mybbs-out-XXXXXX";
+	int fd = mkostemp(name.data(), O_CLOEXEC);
 	if (fd >= 0)
-		unlink(name);
+		unlink(name.c_str());
 	return fd;
 }
 
