@@ -183,6 +183,10 @@ function(mybbs_add_program name)
 	if(NOT arg_MANPAGE)
 		set(arg_MANPAGE "${PROJECT_SOURCE_DIR}/${name}/${name}.1.in")
 	endif()
+	# The page's path may break after any slash (\:, a break point that
+	# prints nothing), so that a long one ends a line rather than running
+	# past the margin.
+	string(REPLACE "/" "/\\:" MYBBS_PATH "${MYBBS_PATH}")
 	configure_file("${arg_MANPAGE}" ${name}.1 @ONLY)
 	install(TARGETS ${name} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"

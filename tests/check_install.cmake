@@ -26,6 +26,7 @@ if(differ)
 	message(SEND_ERROR "ishome.1 and isknown.1 are not the one page")
 endif()
 file(READ "${man1}/ishome.1" text)
+string(REPLACE "\\:" "" text "${text}") # the path's break points
 foreach(value "${MYBBS_PATH}" "${LOCAL_BBS_CALL}" ".Nm ishome ,\n.Nm isknown\n")
 	string(FIND "${text}" "${value}" at)
 	if(at EQUAL -1)
