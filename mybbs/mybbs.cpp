@@ -28,12 +28,12 @@ static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
 	return bytes[0] == call[0] && bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
 }
 
-// Opens the table as a stream, or returns nullptr. Only a regular file is a
-// table: whatever else the path may name (a FIFO, a terminal, /dev/zero, the
-// caller's own standard input) could block the open or the reads, never end,
-// or swallow input that is not ours. Opening without blocking and without
-// taking a controlling terminal makes looking at such a thing harmless.
-static FILE *open_table(const char *path)
+// Only a regular file is a table: whatever else the path may name (a FIFO, a
+// terminal, /dev/zero, the caller's own standard input) could block the open
+// or the reads, never end, or swallow input that is not ours. Opening
+// without blocking and without taking a controlling terminal makes looking
+// at such a thing harmless.
+FILE *open_mybbs_table(const char *path)
 {
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0)
@@ -55,7 +55,7 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	if (len == sizeof *rec)
 		return false;
 
-	FILE *fp = open_table(path);
+	FILE *fp = open_mybbs_table(path);
 	if (fp == nullptr)
 		return false;
 	setvbuf(fp, stream_buffer, _IOFBF, sizeof stream_buffer);
