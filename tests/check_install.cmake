@@ -3,7 +3,7 @@
 #       [-DMANDOC=...] -P check_install.cmake
 #
 # Installs the build under DESTDIR=DEST with prefix /usr and checks that
-# exactly the two programs and their manual pages arrive, that the pages
+# exactly the three programs and their manual pages arrive, that the pages
 # name the configured table and callsign, and that they lint clean.
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
@@ -12,17 +12,18 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
 
 file(GLOB_RECURSE got LIST_DIRECTORIES false RELATIVE "${DEST}" "${DEST}/*")
 list(SORT got)
-set(want usr/bin/ishome usr/bin/isknown
-	usr/share/man/man1/ishome.1 usr/share/man/man1/isknown.1)
+set(want usr/bin/ishome usr/bin/isknown usr/bin/mybbs-check
+	usr/share/man/man1/ishome.1 usr/share/man/man1/isknown.1
+	usr/share/man/man1/mybbs-check.1)
 if(NOT got STREQUAL want)
 	message(FATAL_ERROR "installed: ${got}\nexpected: ${want}")
 endif()
 
-foreach(page ishome isknown)
+foreach(page ishome isknown mybbs-check)
 	set(file "${DEST}/usr/share/man/man1/${page}.1")
 	file(READ "${file}" text)
 	set(values "${MYBBS_PATH}")
-	if(page STREQUAL "ishome")
+	if(NOT page STREQUAL "isknown")
 		list(APPEND values "${LOCAL_BBS_CALL}")
 	endif()
 	foreach(value IN LISTS values)
