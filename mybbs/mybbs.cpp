@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: ISC
 #include "mybbs.h"
+#include "open_table.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // A table past 2 GiB must be scanned, not refused with EOVERFLOW, on 32-bit
 // targets too.
@@ -28,25 +26,6 @@ static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
 	return bytes[0] == call[0] && bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
 }
 
-// Only a regular file is a table: whatever else the path may name (a FIFO, a
-// terminal, /dev/zero, the caller's own standard input) could block the open
-// or the reads, never end, or swallow input that is not ours. Opening
-// without blocking and without taking a controlling terminal makes looking
-// at such a thing harmless.
-FILE *open_mybbs_table(const char *path)
-{
-	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-	if (fd < 0)
-		return nullptr;
-	struct stat st;
-	FILE *fp = nullptr;
-	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-		fp = fdopen(fd, "rb");
-	if (fp == nullptr)
-		close(fd);
-	return fp;
-}
-
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 {
 	// A callsign as long as a record has no room for its NUL: nothing can
@@ -55,7 +34,7 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	if (len == sizeof *rec)
 		return false;
 
-	FILE *fp = open_mybbs_table(path);
+	FILE *fp = open_table(path);
 	if (fp == nullptr)
 		return false;
 	setvbuf(fp, stream_buffer, _IOFBF, sizeof stream_buffer);

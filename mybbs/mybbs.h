@@ -34,14 +34,14 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
 // bbs (ishome passes LOCAL_BBS_CALL). Whatever follows them is not looked at.
 bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
 
+// The rest is for mybbs-check, which reports on the whole table. It lives in
+// mybbs_walk.cpp, so that ishome and isknown do not link it.
+
 // Opens the table at path for reading, as find_mybbs_record does: only a
 // regular file, and never waiting on a FIFO or device. Returns nullptr when
 // that fails: errno then holds open's or fstat's reason, and is left as it
 // was when the path names something other than a regular file.
 FILE *open_mybbs_table(const char *path);
-
-// The rest is for mybbs-check, which reports on the whole table. It lives in
-// mybbs_walk.cpp, so that ishome and isknown do not link it.
 
 // Reads the next record of a table opened by open_mybbs_table into *rec,
 // ending the table where find_mybbs_record does. Returns sizeof *rec for a

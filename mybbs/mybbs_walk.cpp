@@ -1,5 +1,11 @@
 // SPDX-License-Identifier: ISC
 #include "mybbs.h"
+#include "open_table.h"
+
+FILE *open_mybbs_table(const char *path)
+{
+	return open_table(path);
+}
 
 int read_mybbs_record(FILE *fp, MybbsRecord *rec)
 {
