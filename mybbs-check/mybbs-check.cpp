@@ -109,37 +109,31 @@ bool same_ignoring_case(const char *a, const char *b, size_t n)
 	return strncasecmp(a, b, n) == 0;
 }
 
-// The first record of each distinct callsign: it alone is ever read.
-struct First {
-	uint64_t record;
-	char home[home_size];
-};
-
-// Callsigns of up to eight bytes, which hold no NUL, are told apart by their
-// bytes as one number; the rare longer ones, from records with no NUL in
-// bytes 0 to 6, by their bytes as a string. Either way the memory grows with
-// the number of distinct callsigns, not of records.
+// The number of the first record of each distinct callsign, the only one
+// ever read. Callsigns of up to eight bytes, which hold no NUL, are told
+// apart by their bytes as one number; the rare longer ones, from records with
+// no NUL in bytes 0 to 6, by their bytes as a string. Either way the memory
+// grows with the number of distinct callsigns, not of records.
 struct Firsts {
-	std::unordered_map<uint64_t, First> short_calls;
-	std::unordered_map<std::string, First> long_calls;
+	std::unordered_map<uint64_t, uint64_t> short_calls;
+	std::unordered_map<std::string, uint64_t> long_calls;
 
 	// The first record of rec's callsign, recorded as record n if there is
-	// none yet; nullptr for a record that no callsign can match.
-	std::pair<First *, bool> note(const MybbsRecord *rec, uint64_t n)
+	// none yet, and whether it was; n for a record that no callsign can
+	// match.
+	std::pair<uint64_t, bool> note(const MybbsRecord *rec, uint64_t n)
 	{
 		size_t len = call_length(rec);
 		if (len == sizeof *rec)
-			return {nullptr, false};
-		First f{n, {}};
-		memcpy(f.home, bytes_of(rec) + home_offset, home_size);
+			return {n, false};
 		if (len <= sizeof(uint64_t)) {
 			uint64_t key = 0;
 			memcpy(&key, bytes_of(rec), len);
-			auto [it, added] = short_calls.try_emplace(key, f);
-			return {&it->second, added};
+			auto [it, added] = short_calls.try_emplace(key, n);
+			return {it->second, added};
 		}
-		auto [it, added] = long_calls.try_emplace(std::string(bytes_of(rec), len), f);
-		return {&it->second, added};
+		auto [it, added] = long_calls.try_emplace(std::string(bytes_of(rec), len), n);
+		return {it->second, added};
 	}
 };
 
@@ -230,8 +224,7 @@ bool walk(FILE *fp, Walk *w)
 	MybbsRecord rec;
 	int got;
 	while ((got = read_mybbs_record(fp, &rec)) == sizeof rec) {
-		auto [first, added] = w->firsts.note(&rec, w->records);
-		if (added) {
+		if (w->firsts.note(&rec, w->records).second) {
 			w->callsigns++;
 			if (mybbs_home_is(&rec, LOCAL_BBS_CALL))
 				w->local++;
@@ -268,7 +261,7 @@ void list(FILE *fp)
 }
 
 // The findings on one record; returns how many.
-int record_findings(uint64_t n, const MybbsRecord *rec, Firsts *firsts)
+int record_findings(FILE *fp, uint64_t n, const MybbsRecord *rec, Firsts *firsts)
 {
 	auto num = static_cast<unsigned long long>(n);
 	size_t len = call_length(rec);
@@ -283,21 +276,27 @@ int record_findings(uint64_t n, const MybbsRecord *rec, Firsts *firsts)
 		return 1;
 	}
 
-	const First *first = firsts->note(rec, n).first;
-	if (first->record != n) {
+	uint64_t first = firsts->note(rec, n).first;
+	if (first != n) {
 		printf("record %llu: ", num);
 		show_call(rec);
 		printf(" listed again, first in record %llu: never read; ",
-		       static_cast<unsigned long long>(first->record));
-		size_t flen = strnlen(first->home, home_size);
-		if (flen == home_length(rec) &&
-		    memcmp(first->home, bytes_of(rec) + home_offset, flen) == 0) {
+		       static_cast<unsigned long long>(first));
+		// Read again rather than kept for every callsign: duplicates
+		// are few.
+		MybbsRecord f;
+		if (pread(fileno(fp), &f, sizeof f, static_cast<off_t>(first * sizeof f)) !=
+		    sizeof f) {
+			puts("the table changed meanwhile");
+		} else if (home_length(&f) == home_length(rec) &&
+			   memcmp(bytes_of(&f) + home_offset, bytes_of(rec) + home_offset,
+				  home_length(rec)) == 0) {
 			puts("same home BBS");
 		} else {
 			fputs("its home BBS ", stdout);
 			show_home(rec);
 			fputs(" is another than the first's ", stdout);
-			show(stdout, first->home, flen);
+			show_home(&f);
 			putchar_unlocked('\n');
 		}
 		return 1;
@@ -424,7 +423,7 @@ int report(bool listing)
 	rewind(fp);
 	MybbsRecord rec;
 	for (uint64_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
-		found += record_findings(n, &rec, &w.firsts);
+		found += record_findings(fp, n, &rec, &w.firsts);
 	fclose(fp);
 	if (found == 0)
 		puts("no findings");
