@@ -141,12 +141,19 @@ struct Firsts {
 const char *table = MYBBS_PATH;
 bool table_given = false;
 
+// The user running the check, shown as the rest is.
 std::string user_name()
 {
 	uid_t uid = geteuid();
 	const passwd *pw = getpwuid(uid);
-	return (pw != nullptr ? std::string(pw->pw_name) : "?") + " (uid " + std::to_string(uid) +
-	       ")";
+	std::string name = "\"";
+	for (const char *p = pw != nullptr ? pw->pw_name : "?"; *p != '\0'; p++) {
+		auto c = static_cast<unsigned char>(*p);
+		char hex[5];
+		snprintf(hex, sizeof hex, "\\x%02x", c);
+		name += c >= 0x20 && c < 0x7f && c != '"' && c != '\\' ? std::string(1, *p) : hex;
+	}
+	return name + "\" (uid " + std::to_string(uid) + ")";
 }
 
 const char *file_kind(mode_t mode)
@@ -240,21 +247,22 @@ bool walk(FILE *fp, Walk *w)
 	return true;
 }
 
-// Lists every record, and the trailing fragment.
+// Lists every record, and the trailing fragment, indented so that no line
+// can be taken for a finding.
 void list(FILE *fp)
 {
 	rewind(fp);
 	MybbsRecord rec;
 	int got;
 	for (uint64_t n = 0; (got = read_mybbs_record(fp, &rec)) == sizeof rec; n++) {
-		printf("record %llu: ", static_cast<unsigned long long>(n));
+		printf("  record %llu: callsign ", static_cast<unsigned long long>(n));
 		show_call(&rec);
-		fputs(" home ", stdout);
+		fputs(" home BBS ", stdout);
 		show_home(&rec);
 		putchar_unlocked('\n');
 	}
 	if (got > 0) {
-		fputs("fragment: ", stdout);
+		fputs("  fragment: ", stdout);
 		show(stdout, bytes_of(&rec), static_cast<size_t>(got));
 		puts(" (never read)");
 	}
@@ -380,8 +388,14 @@ int report(bool listing)
 	FILE *fp = open_table(&st);
 	if (fp == nullptr)
 		return EXIT_UNUSABLE;
-	printf("file: %s, %lld bytes, mode %04o\n", file_kind(st.st_mode),
+	printf("file: %s, %lld bytes, mode %04o, owner ", file_kind(st.st_mode),
 	       static_cast<long long>(st.st_size), static_cast<unsigned>(st.st_mode & 07777));
+	const passwd *pw = getpwuid(st.st_uid);
+	if (pw != nullptr)
+		show(stdout, pw->pw_name);
+	else
+		printf("uid %u", static_cast<unsigned>(st.st_uid));
+	printf(", read as %s\n", user_name().c_str());
 	Walk w;
 	if (!walk(fp, &w)) {
 		fclose(fp);
