@@ -121,6 +121,31 @@ TEST_F(Check, EachFindingAndACleanTable)
 	}
 }
 
+// Enough callsigns that the report's table of first records grows, more
+// than once, between a callsign and its duplicate.
+TEST_F(Check, DuplicateAfterThousandsOfCallsigns)
+{
+	std::vector<Record> records;
+	for (int i = 0; i < 5000; i++) {
+		char call[8];
+		snprintf(call, sizeof call, "Q%05d", i);
+		records.push_back(record(call, i % 2 ? local : "DB0ABC"));
+	}
+	records.push_back(record("Q00000", local));
+	const std::string table = dir + "/mybbs.tab";
+	ASSERT_TRUE(write_table(table, records));
+	Outcome o = run_prog(CHECK, {"-f", table});
+	EXPECT_EQ(o.status, 1);
+	EXPECT_NE(o.out.find("listed callsigns: 5000, of which 2500 have the local BBS"),
+		  std::string::npos);
+	EXPECT_NE(o.out.find("\nrecord 5000: \"Q00000\" listed again, first in record 0: never "
+			     "read; its home BBS \"" +
+			     local + "\" is another than the first's \"DB0ABC\"\n"),
+		  std::string::npos)
+		<< o.out;
+	EXPECT_EQ(o.out.find("listed again", o.out.find("listed again") + 1), std::string::npos);
+}
+
 TEST_F(Check, ExplainsEachAnswer)
 {
 	const std::string table = dir + "/mybbs.tab";
