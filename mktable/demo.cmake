@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: ISC
-# cmake -DMKTABLE=... -DISHOME=... -DISKNOWN=... -DTABLE=... -DLOCAL=... -P demo.cmake
+# cmake -DMKTABLE=... -DISHOME=... -DISKNOWN=... -DCHECK=... -DTABLE=... -DLOCAL=...
+#       -P demo.cmake
 #
 # Writes a small home-BBS table at TABLE, where the tools were built to look,
-# then asks them about it and prints each question with its answer.
+# then asks them about it and prints each question with its answer, and
+# what mybbs-check says about the surprising ones.
 execute_process(COMMAND "${MKTABLE}" -f "${TABLE}"
 		"G4ABC=${LOCAL}" "DL1XYZ=DB0ABC" "M0XYZ=${LOCAL}.#23.GBR"
 		"PA3DEF=PI8ABC" "G4ABC=DB0ABC"
@@ -20,3 +22,11 @@ foreach(question "ishome G4ABC" "ishome M0XYZ" "ishome DL1XYZ" "ishome g4abc"
 	execute_process(COMMAND "${${var}}" ${words} RESULT_VARIABLE answer)
 	message("  ${question} -> ${answer}")
 endforeach()
+
+# ishome answers 0 for g4abc, and G4ABC is listed twice with two home BBSes:
+# mybbs-check says why, and which record counts.
+message("Why? mybbs-check g4abc G4ABC:")
+execute_process(COMMAND "${CHECK}" g4abc G4ABC OUTPUT_VARIABLE why COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX REPLACE "\n$" "" why "${why}")
+string(REPLACE "\n" "\n  " why "${why}")
+message("  ${why}")

@@ -2,12 +2,10 @@
 // The table module: the scan of the home-BBS table for a callsign's first
 // record, and the test of that record's home BBS, for ishome and isknown.
 #include "mybbs.h"
+#include "open_table.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // A table past 2 GiB must be scanned, not refused with EOVERFLOW, on 32-bit
 // targets too.
@@ -28,25 +26,6 @@ static bool call_equals(const MybbsRecord *rec, const char *call, size_t len)
 	const auto *bytes = reinterpret_cast<const char *>(rec);
 
 	return bytes[0] == call[0] && bytes[len] == '\0' && memcmp(bytes, call, len) == 0;
-}
-
-// Opens the table as a stream, or returns nullptr. Only a regular file is a
-// table: whatever else the path may name (a FIFO, a terminal, /dev/zero, the
-// caller's own standard input) could block the open or the reads, never end,
-// or swallow input that is not ours. Opening without blocking and without
-// taking a controlling terminal makes looking at such a thing harmless.
-static FILE *open_table(const char *path)
-{
-	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-	if (fd < 0)
-		return nullptr;
-	struct stat st;
-	FILE *fp = nullptr;
-	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-		fp = fdopen(fd, "rb");
-	if (fp == nullptr)
-		close(fd);
-	return fp;
 }
 
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)

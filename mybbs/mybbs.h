@@ -3,6 +3,8 @@
 // that both ishome and isknown make of it.
 #pragma once
 
+#include <cstdio>
+
 #include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
 
 // Exit status of both programs: their only output. "Yes" is 1, the reverse
@@ -30,3 +32,19 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
 // True if the record's home-BBS field begins with the five characters of
 // bbs (ishome passes LOCAL_BBS_CALL). Whatever follows them is not looked at.
 bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
+
+// The rest is for mybbs-check, which reports on the whole table. It lives in
+// mybbs_walk.cpp, so that ishome and isknown do not link it.
+
+// Opens the table at path for reading, as find_mybbs_record does: only a
+// regular file, and never waiting on a FIFO or device. Returns nullptr when
+// that fails: errno then holds open's or fstat's reason, and is left as it
+// was when the path names something other than a regular file.
+FILE *open_mybbs_table(const char *path);
+
+// Reads the next record of a table opened by open_mybbs_table into *rec,
+// ending the table where find_mybbs_record does. Returns sizeof *rec for a
+// whole record. At the end of the table returns the length of the trailing
+// fragment, 0 when there is none, with its bytes at the start of *rec; -1
+// when a read failed.
+int read_mybbs_record(FILE *fp, MybbsRecord *rec);

@@ -3,9 +3,9 @@
 #       [-DMANDOC=...] [-DMAN=...] -P check_install.cmake
 #
 # Installs the build under DESTDIR=DEST with prefix /usr and checks that
-# exactly the two programs and their manual page, under both names, arrive;
-# that the page names the configured table and callsign and lints clean;
-# and that man finds it under either name.
+# exactly the three programs and their manual pages arrive, ishome's and
+# isknown's one page under both names; that the pages name the configured
+# table and callsign and lint clean; and that man finds each by its name.
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
 		"${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /usr
@@ -13,8 +13,9 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
 
 file(GLOB_RECURSE got LIST_DIRECTORIES false RELATIVE "${DEST}" "${DEST}/*")
 list(SORT got)
-set(want usr/bin/ishome usr/bin/isknown
-	usr/share/man/man1/ishome.1 usr/share/man/man1/isknown.1)
+set(want usr/bin/ishome usr/bin/isknown usr/bin/mybbs-check
+	usr/share/man/man1/ishome.1 usr/share/man/man1/isknown.1
+	usr/share/man/man1/mybbs-check.1)
 if(NOT got STREQUAL want)
 	message(FATAL_ERROR "installed: ${got}\nexpected: ${want}")
 endif()
@@ -25,21 +26,27 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
 if(differ)
 	message(SEND_ERROR "ishome.1 and isknown.1 are not the one page")
 endif()
-file(READ "${man1}/ishome.1" text)
-string(REPLACE "\\:" "" text "${text}") # the path's break points
-foreach(value "${MYBBS_PATH}" "${LOCAL_BBS_CALL}" ".Nm ishome ,\n.Nm isknown\n")
-	string(FIND "${text}" "${value}" at)
-	if(at EQUAL -1)
-		message(SEND_ERROR "the page does not name ${value}")
+foreach(page ishome mybbs-check)
+	file(READ "${man1}/${page}.1" text)
+	string(REPLACE "\\:" "" text "${text}") # the path's break points
+	set(values "${MYBBS_PATH}" "${LOCAL_BBS_CALL}")
+	if(page STREQUAL "ishome")
+		list(APPEND values ".Nm ishome ,\n.Nm isknown\n")
+	endif()
+	foreach(value IN LISTS values)
+		string(FIND "${text}" "${value}" at)
+		if(at EQUAL -1)
+			message(SEND_ERROR "${page}.1 does not name ${value}")
+		endif()
+	endforeach()
+	if(MANDOC)
+		execute_process(COMMAND "${MANDOC}" -Tlint -W warning "${man1}/${page}.1"
+			RESULT_VARIABLE lint)
+		if(NOT lint EQUAL 0)
+			message(SEND_ERROR "${page}.1 does not lint clean")
+		endif()
 	endif()
 endforeach()
-if(MANDOC)
-	execute_process(COMMAND "${MANDOC}" -Tlint -W warning "${man1}/ishome.1"
-		RESULT_VARIABLE lint)
-	if(NOT lint EQUAL 0)
-		message(SEND_ERROR "the page does not lint clean")
-	endif()
-endif()
 if(MAN)
 	foreach(page ishome isknown)
 		execute_process(COMMAND "${CMAKE_COMMAND}" -E env LC_ALL=C MANWIDTH=200

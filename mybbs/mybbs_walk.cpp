@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: ISC
+#include "mybbs.h"
+#include "open_table.h"
+
+FILE *open_mybbs_table(const char *path)
+{
+	return open_table(path);
+}
+
+int read_mybbs_record(FILE *fp, MybbsRecord *rec)
+{
+	// The table ends where the scan's does: at the read that sets the
+	// end-of-file indicator, whatever it brought, which is the trailing
+	// fragment. Until then every read brings a whole record.
+	size_t n = fread_unlocked(rec, 1, sizeof *rec, fp);
+	if (ferror_unlocked(fp))
+		return -1;
+	if (!feof_unlocked(fp))
+		return sizeof *rec;
+	return n < sizeof *rec ? static_cast<int>(n) : 0;
+}

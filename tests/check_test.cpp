@@ -1,0 +1,310 @@
+// SPDX-License-Identifier: ISC
+// mybbs-check, the real program: its report and explanations on tables made
+// to show each finding, and its answers against those of ishome and isknown.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mybbs_config.h" // this build's MYBBS_PATH and LOCAL_BBS_CALL
+#include "process.h"
+#include "table.h"
+
+namespace
+{
+
+const std::string local = LOCAL_BBS_CALL;
+
+Outcome run_prog(const char *prog, const std::vector<std::string> &args,
+		 const std::vector<std::string> &as = {})
+{
+	std::vector<std::string> argv = as;
+	if (const char *wrapper = getenv("MYBBS_TEST_WRAPPER")) {
+		std::istringstream words(wrapper);
+		for (std::string w; words >> w;)
+			argv.push_back(w);
+	}
+	argv.push_back(prog);
+	argv.insert(argv.end(), args.begin(), args.end());
+	return run(argv, -1, 10000);
+}
+
+// A directory of the test's own in the build tree, removed if it passed.
+class Check : public testing::Test
+{
+protected:
+	std::string dir;
+
+	void SetUp() override
+	{
+		std::string name = std::filesystem::current_path() / "check-XXXXXX";
+		ASSERT_NE(mkdtemp(name.data()), nullptr);
+		dir = name;
+	}
+	void TearDown() override
+	{
+		if (!HasFailure())
+			std::filesystem::remove_all(dir);
+	}
+};
+
+struct Finding {
+	const char *what;
+	std::vector<Record> records;
+	std::string tail;
+	mode_t table_mode, dir_mode;
+	std::string says; // in the report, and never on a clean table
+};
+
+TEST_F(Check, EachFindingAndACleanTable)
+{
+	const Record g4abc = record("G4ABC", local), dl1xyz = record("DL1XYZ", "DB0ABC");
+	std::string lower = local;
+	for (char &c : lower)
+		c = static_cast<char>(tolower(c));
+	// clang-format off
+	const Finding findings[] = {
+		{"world-writable table", {g4abc}, "", 0666, 0755, "the table is writable by every user (mode 0666)"},
+		{"world-writable directory", {g4abc}, "", 0644, 0777, "is writable by every user and not sticky (mode 0777)"},
+		{"empty table", {}, "", 0644, 0755, "the table holds no whole record"},
+		{"trailing fragment", {g4abc}, "M0XYZ", 0644, 0755, "trailing fragment of 5 bytes: never read as a record: \"M0XYZ\""},
+		{"no NUL in bytes 0 to 6", {g4abc, raw_record("G4ABCDE" + local)}, "", 0644, 0755,
+		 "record 1: callsign field has no NUL in bytes 0 to 6: only \"G4ABCDE" + local + "\", 12 characters"},
+		{"no NUL at all", {g4abc, raw_record(std::string(20, 'A'))}, "", 0644, 0755, "record 1: no NUL in its 20 bytes"},
+		{"listed twice, another home", {g4abc, dl1xyz, record("G4ABC", "DB0ABC")}, "", 0644, 0755,
+		 "record 2: \"G4ABC\" listed again, first in record 0: never read; its home BBS \"DB0ABC\" is another"},
+		{"listed twice, same home", {g4abc, g4abc}, "", 0644, 0755, "record 1: \"G4ABC\" listed again, first in record 0: never read; same home BBS"},
+		{"lower case callsign", {g4abc, record("g7xyz", local)}, "", 0644, 0755, "record 1: callsign \"g7xyz\" has lower case"},
+		{"blank and control bytes", {g4abc, record("G7 \x01", local)}, "", 0644, 0755, "has blanks, control bytes"},
+		{"empty callsign", {g4abc, record("", local)}, "", 0644, 0755, "record 1: empty callsign"},
+		{"local BBS in another case", {g4abc, record("G7XYZ", lower)}, "", 0644, 0755,
+		 "is the local BBS in another letter case: ishome answers 0 for \"G7XYZ\""},
+		{"home BBS with blanks", {g4abc, record("G7XYZ", "DB0 A")}, "", 0644, 0755, "record 1: home BBS \"DB0 A\" has blanks"},
+		{"no user of the local BBS", {dl1xyz}, "", 0644, 0755, "no listed callsign has the local BBS as home"},
+	};
+	// clang-format on
+
+	const std::string table = dir + "/t/mybbs.tab";
+	ASSERT_EQ(mkdir((dir + "/t").c_str(), 0755), 0);
+	auto report = [&](const std::vector<Record> &records, const std::string &tail,
+			  mode_t table_mode, mode_t dir_mode) {
+		EXPECT_TRUE(write_table(table, records, tail));
+		EXPECT_EQ(chmod(table.c_str(), table_mode), 0);
+		EXPECT_EQ(chmod((dir + "/t").c_str(), dir_mode), 0);
+		return run_prog(CHECK, {"-f", table});
+	};
+
+	Outcome clean =
+		report({g4abc, dl1xyz, record("M0XYZ", local + ".#23.GBR")}, "", 0644, 01777);
+	EXPECT_EQ(clean.status, 0);
+	EXPECT_EQ(clean.err, "");
+	EXPECT_NE(clean.out.find("records: 3 whole, no trailing fragment\n"), std::string::npos);
+	EXPECT_NE(clean.out.find("listed callsigns: 3, of which 2 have the local BBS"),
+		  std::string::npos);
+	EXPECT_NE(clean.out.find("\nno findings\n"), std::string::npos) << clean.out;
+
+	for (const Finding &f : findings) {
+		SCOPED_TRACE(f.what);
+		Outcome o = report(f.records, f.tail, f.table_mode, f.dir_mode);
+		EXPECT_EQ(o.status, 1);
+		EXPECT_EQ(o.err, "");
+		EXPECT_NE(o.out.find(f.says), std::string::npos) << o.out;
+		EXPECT_EQ(clean.out.find(f.says), std::string::npos);
+		EXPECT_EQ(o.out.find("no findings"), std::string::npos);
+	}
+}
+
+// Enough callsigns that the report's table of first records grows, more
+// than once, between a callsign and its duplicate.
+TEST_F(Check, DuplicateAfterThousandsOfCallsigns)
+{
+	std::vector<Record> records;
+	for (int i = 0; i < 5000; i++) {
+		char call[8];
+		snprintf(call, sizeof call, "Q%05d", i);
+		records.push_back(record(call, i % 2 ? local : "DB0ABC"));
+	}
+	records.push_back(record("Q00000", local));
+	const std::string table = dir + "/mybbs.tab";
+	ASSERT_TRUE(write_table(table, records));
+	Outcome o = run_prog(CHECK, {"-f", table});
+	EXPECT_EQ(o.status, 1);
+	EXPECT_NE(o.out.find("listed callsigns: 5000, of which 2500 have the local BBS"),
+		  std::string::npos);
+	EXPECT_NE(o.out.find("\nrecord 5000: \"Q00000\" listed again, first in record 0: never "
+			     "read; its home BBS \"" +
+			     local + "\" is another than the first's \"DB0ABC\"\n"),
+		  std::string::npos)
+		<< o.out;
+	EXPECT_EQ(o.out.find("listed again", o.out.find("listed again") + 1), std::string::npos);
+}
+
+TEST_F(Check, ExplainsEachAnswer)
+{
+	const std::string table = dir + "/mybbs.tab";
+	ASSERT_TRUE(write_table(table,
+				{record("G4ABC", local), record("DL1XYZ", "DB0ABC"),
+				 record("G4ABC", "DB0ABC"), record("M0XYZ", local)},
+				std::string("PA3DEF\0", 7)));
+	// clang-format off
+	const struct {
+		const char *call;
+		std::string says;
+	} cases[] = {
+		{"G4ABC", "\"G4ABC\": ishome 1, isknown 1: record 0, home BBS \"" + local + "\"; listed again in record 2, home BBS \"DB0ABC\""},
+		{"DL1XYZ", "\"DL1XYZ\": ishome 0, isknown 1: record 1, home BBS \"DB0ABC\", not the local"},
+		{"g4abc", "\"g4abc\": ishome 0, isknown 0: not listed; record 0 has \"G4ABC\", in another letter case"},
+		{"M0XYZ-1", "not listed; record 3 has \"M0XYZ\", which differs by a suffix"},
+		{"PA3DEF", "not listed; it stands in the trailing fragment"},
+		{"N0CALL", "\"N0CALL\": ishome 0, isknown 0: not listed\n"},
+		{"-", "\"-\": ishome 0, isknown 0: not listed\n"},
+	};
+	// clang-format on
+	std::vector<std::string> args = {"-f", table, "--"};
+	for (const auto &c : cases)
+		args.emplace_back(c.call);
+	Outcome o = run_prog(CHECK, args);
+	EXPECT_EQ(o.status, 0);
+	EXPECT_EQ(o.err, "");
+	for (const auto &c : cases)
+		EXPECT_NE(o.out.find(c.says), std::string::npos) << c.says << "\n" << o.out;
+}
+
+// Whatever cannot serve as a table gives exit 2 at once, the reason on
+// standard error, and the answers 0.
+TEST_F(Check, UnusableTable)
+{
+	std::vector<std::string> as;
+	if (geteuid() == 0) // root reads any file: drop what overrides the mode
+		as = {"setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"};
+	const std::string unreadable = dir + "/unreadable", fifo = dir + "/fifo";
+	ASSERT_TRUE(write_table(unreadable, {record("G4ABC", local)}));
+	ASSERT_EQ(chmod(unreadable.c_str(), 0), 0);
+	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+	const struct {
+		std::string path;
+		const char *says;
+	} cases[] = {
+		{dir + "/missing", ": missing"},
+		{unreadable, ": not readable by user "},
+		{fifo, ": not a regular file but a FIFO"},
+		{dir, ": not a regular file but a directory"},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.path);
+		Outcome o = run_prog(CHECK, {"-f", c.path}, as);
+		EXPECT_EQ(o.status, 2);
+		EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+		o = run_prog(CHECK, {"-f", c.path, "G4ABC"}, as);
+		EXPECT_EQ(o.status, 2);
+		EXPECT_EQ(o.out, "\"G4ABC\": ishome 0, isknown 0: the table cannot be read\n");
+	}
+	for (const std::vector<std::string> &bad : {std::vector<std::string>{"-x"}, {"-f"}}) {
+		Outcome o = run_prog(CHECK, bad);
+		EXPECT_EQ(o.status, 2);
+		EXPECT_EQ(o.out, "");
+		EXPECT_NE(o.err.find("usage: mybbs-check"), std::string::npos);
+	}
+}
+
+TEST_F(Check, PrintsNoRawControlBytes)
+{
+	const std::string esc = "\x1b]0;\x07\x1b[2J\x9b";
+	const std::string table = dir + "/" + esc;
+	ASSERT_TRUE(write_table(table,
+				{record(esc.substr(0, 6), esc),
+				 raw_record((esc + esc + esc).substr(0, 20)),
+				 record("\x7f\xff", "\r\n")},
+				esc));
+	for (const std::vector<std::string> &args : {std::vector<std::string>{"-l", "-f", table},
+						     {"-f", table, "-l", esc, "\x1b\x9b"},
+						     {"-f", dir + "/missing" + esc, esc},
+						     {"-" + esc}}) {
+		Outcome o = run_prog(CHECK, args);
+		for (const std::string &s : {o.out, o.err})
+			for (char c : s)
+				EXPECT_TRUE((c >= 0x20 && c < 0x7f) || c == '\n')
+					<< "raw byte " << int(static_cast<unsigned char>(c))
+					<< " in\n"
+					<< s;
+	}
+}
+
+// Random tables with every awkward kind of record, and random callsigns
+// near those listed: the answers that mybbs-check prints are the exit
+// statuses of ishome and isknown on the same table.
+TEST(CheckAgainstTools, SameAnswers)
+{
+	std::mt19937 rng(1515);
+	auto pick = [&](const auto &v) { return v[rng() % v.size()]; };
+	const std::vector<std::string> calls = {"G4ABC",  "g4abc",  "G4ABC-",  "G4", "",
+						"DL1XYZ", "G4ABCD", "M0X\x1b", "-1", "G4ABCDE"};
+	std::string lower = local;
+	lower[0] = static_cast<char>(tolower(lower[0]));
+	const std::vector<std::string> homes = {local, lower, "DB0ABC", "", local + ".#23"};
+
+	int pairs = 0;
+	for (int t = 0; t < 60; t++) {
+		std::vector<Record> records;
+		for (auto n = rng() % 12; n > 0; n--) {
+			switch (rng() % 6) {
+			case 0: // no NUL in bytes 0 to 6, or none at all
+				records.push_back(raw_record((pick(calls) + "G4ABCDEFGHIJKLMNOPQRS")
+								     .substr(0, 7 + rng() % 14)));
+				break;
+			case 1: // a duplicate
+				if (!records.empty()) {
+					records.push_back(pick(records));
+					break;
+				}
+				[[fallthrough]];
+			default:
+				records.push_back(record(pick(calls).substr(0, 6), pick(homes)));
+			}
+		}
+		std::string tail;
+		if (rng() % 3 == 0) {
+			Record r = record(pick(calls).substr(0, 6), pick(homes));
+			tail.assign(r.data(), 1 + rng() % 19);
+		}
+		ASSERT_TRUE(write_table(MYBBS_PATH, records, tail));
+
+		std::vector<std::string> args = {"--"};
+		for (int q = 0; q < 20; q++) {
+			std::string call = pick(calls);
+			if (rng() % 4 == 0 &&
+			    !records.empty()) { // a record's callsign, however long
+				const Record r = pick(records);
+				call.assign(r.data(), strnlen(r.data(), r.size()));
+			}
+			args.push_back(call);
+		}
+		Outcome o = run_prog(CHECK, args);
+		ASSERT_EQ(o.status, 0) << o.err;
+		std::istringstream lines(o.out);
+		std::string line;
+		for (size_t q = 1; q < args.size(); q++, pairs++) {
+			ASSERT_TRUE(std::getline(lines, line));
+			size_t at = line.find("\": ishome ");
+			ASSERT_NE(at, std::string::npos) << line;
+			const std::string head = line.substr(at, 23); // ": ishome D, isknown D:
+			ASSERT_EQ(head.substr(0, 10) + head.substr(11, 10),
+				  "\": ishome , isknown ");
+			int home = head[10] - '0', known = head[21] - '0';
+			SCOPED_TRACE(line);
+			EXPECT_EQ(home, run_prog(ISHOME, {args[q]}).status);
+			EXPECT_EQ(known, run_prog(ISKNOWN, {args[q]}).status);
+		}
+	}
+	EXPECT_GE(pairs, 1000);
+	unlink(MYBBS_PATH);
+}
+
+} // namespace
