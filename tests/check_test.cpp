@@ -25,15 +25,7 @@ const std::string local = LOCAL_BBS_CALL;
 Outcome run_prog(const char *prog, const std::vector<std::string> &args,
 		 const std::vector<std::string> &as = {})
 {
-	std::vector<std::string> argv = as;
-	if (const char *wrapper = getenv("MYBBS_TEST_WRAPPER")) {
-		std::istringstream words(wrapper);
-		for (std::string w; words >> w;)
-			argv.push_back(w);
-	}
-	argv.push_back(prog);
-	argv.insert(argv.end(), args.begin(), args.end());
-	return run(argv, -1, 10000);
+	return run(command(prog, args, as), -1, 10000);
 }
 
 // A directory of the test's own in the build tree, removed if it passed.

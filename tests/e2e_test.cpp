@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <cstring>
@@ -42,23 +41,13 @@ void table(const std::vector<Record> &records, std::string_view tail = {})
 	ASSERT_TRUE(write_table(MYBBS_PATH, records, tail));
 }
 
-// Runs prog with args, after the words of the as prefix (setpriv) and of
-// MYBBS_TEST_WRAPPER (valgrind in the valgrind pass, the emulator in a cross
-// build), with stdin from the descriptor in (-1: /dev/null). Checks that it
-// printed nothing, and returns its exit status.
+// Runs prog with args (see command()), with stdin from the descriptor in
+// (-1: /dev/null). Checks that it printed nothing, and returns its exit
+// status.
 int ask(const char *prog, const std::vector<std::string> &args,
 	const std::vector<std::string> &as = {}, int in = -1)
 {
-	std::vector<std::string> argv = as;
-	if (const char *wrapper = getenv("MYBBS_TEST_WRAPPER")) {
-		std::istringstream words(wrapper);
-		for (std::string w; words >> w;)
-			argv.push_back(w);
-	}
-	argv.push_back(prog);
-	argv.insert(argv.end(), args.begin(), args.end());
-
-	Outcome o = run(argv, in);
+	Outcome o = run(command(prog, args, as), in);
 	EXPECT_EQ(o.out, "") << prog;
 	EXPECT_EQ(o.err, "") << prog;
 	return o.status;

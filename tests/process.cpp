@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 #include <fcntl.h>
+#include <sstream>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -84,4 +85,18 @@ Outcome run(const std::vector<std::string> &argv, int in, int timeout_ms)
 	}
 	int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 	return {code, slurp(out), slurp(err)};
+}
+
+std::vector<std::string> command(const char *prog, const std::vector<std::string> &args,
+				 const std::vector<std::string> &as)
+{
+	std::vector<std::string> argv = as;
+	if (const char *wrapper = getenv("MYBBS_TEST_WRAPPER")) {
+		std::istringstream words(wrapper);
+		for (std::string w; words >> w;)
+			argv.push_back(w);
+	}
+	argv.push_back(prog);
+	argv.insert(argv.end(), args.begin(), args.end());
+	return argv;
 }

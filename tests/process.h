@@ -16,3 +16,9 @@ struct Outcome {
 // /dev/null if in is -1, and kills it if it has not finished within
 // timeout_ms.
 Outcome run(const std::vector<std::string> &argv, int in = -1, int timeout_ms = 20000);
+
+// The command line that runs prog with args: after the words of the as
+// prefix (setpriv) and of $MYBBS_TEST_WRAPPER (valgrind in the valgrind
+// pass, the emulator in a cross build).
+std::vector<std::string> command(const char *prog, const std::vector<std::string> &args,
+				 const std::vector<std::string> &as = {});
