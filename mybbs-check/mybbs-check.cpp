@@ -48,16 +48,22 @@ size_t home_length(const MybbsRecord *rec)
 	return strnlen(bytes_of(rec) + home_offset, home_size);
 }
 
-// Shows bytes from the table or the command line in double quotes. Each byte
-// that is not printable ASCII, and the quote and backslash that would make
-// the rest ambiguous, is written as \xHH: no table can send a control
-// sequence to the operator's terminal.
+// Whether a byte is shown as it is. Every other byte, anything not
+// printable ASCII and the quote and backslash that would make the rest
+// ambiguous, is written as \xHH: no table can send a control sequence to
+// the operator's terminal.
+bool plain(unsigned char c)
+{
+	return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+}
+
+// Shows bytes from the table or the command line in double quotes.
 void show(FILE *out, const char *s, size_t n)
 {
 	putc_unlocked('"', out);
 	for (size_t i = 0; i < n; i++) {
 		auto c = static_cast<unsigned char>(s[i]);
-		if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\')
+		if (plain(c))
 			putc_unlocked(c, out);
 		else
 			fprintf(out, "\\x%02x", c);
@@ -197,7 +203,7 @@ std::string user_name()
 		auto c = static_cast<unsigned char>(*p);
 		char hex[5];
 		snprintf(hex, sizeof hex, "\\x%02x", c);
-		name += c >= 0x20 && c < 0x7f && c != '"' && c != '\\' ? std::string(1, *p) : hex;
+		name += plain(c) ? std::string(1, *p) : hex;
 	}
 	return name + "\" (uid " + std::to_string(uid) + ")";
 }
