@@ -8,7 +8,10 @@
 execute_process(COMMAND "${MKTABLE}" -f "${TABLE}"
 		"G4ABC=${LOCAL}" "DL1XYZ=DB0ABC" "M0XYZ=${LOCAL}.#23.GBR"
 		"PA3DEF=PI8ABC" "G4ABC=DB0ABC"
-	COMMAND_ERROR_IS_FATAL ANY)
+	RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+	message(FATAL_ERROR "mktable: ${rc}")
+endif()
 message("Table ${TABLE}, local BBS ${LOCAL}:")
 message("  G4ABC home ${LOCAL}, DL1XYZ home DB0ABC, M0XYZ home ${LOCAL}.#23.GBR,")
 message("  PA3DEF home PI8ABC, G4ABC again with home DB0ABC")
@@ -26,7 +29,10 @@ endforeach()
 # ishome answers 0 for g4abc, and G4ABC is listed twice with two home BBSes:
 # mybbs-check says why, and which record counts.
 message("Why? mybbs-check g4abc G4ABC:")
-execute_process(COMMAND "${CHECK}" g4abc G4ABC OUTPUT_VARIABLE why COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND "${CHECK}" g4abc G4ABC OUTPUT_VARIABLE why RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+	message(FATAL_ERROR "mybbs-check: ${rc}")
+endif()
 string(REGEX REPLACE "\n$" "" why "${why}")
 string(REPLACE "\n" "\n  " why "${why}")
 message("  ${why}")

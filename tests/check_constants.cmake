@@ -4,7 +4,7 @@
 # Runs the configure-time check of the build-time constants on each value
 # that must be refused, and on a few that must pass, each in a cmake -P of
 # its own (a refusal ends the script that meets it).
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...3.25)
 if(DEFINED MYBBS_PATH)
 	include("${CMAKE_CURRENT_LIST_DIR}/../cmake/MybbsBuild.cmake")
 	mybbs_check_constants("${MYBBS_PATH}" "${LOCAL_BBS_CALL}")

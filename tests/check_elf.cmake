@@ -19,7 +19,10 @@ if(LINK MATCHES "pie$")
 endif()
 foreach(prog IN LISTS PROGRAMS)
 	execute_process(COMMAND "${READELF}" -W -h -l -d "${prog}"
-		OUTPUT_VARIABLE elf COMMAND_ERROR_IS_FATAL ANY)
+		OUTPUT_VARIABLE elf RESULT_VARIABLE rc)
+	if(NOT rc EQUAL 0)
+		message(FATAL_ERROR "${READELF} ${prog}: ${rc}")
+	endif()
 	string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*" needed "${elf}")
 	string(REGEX REPLACE "\\(NEEDED\\) +Shared library: \\[([^]\n]*)\\]" "\\1"
 		needed "${needed}")

@@ -9,7 +9,10 @@
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
 		"${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /usr
-	OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+	OUTPUT_QUIET RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+	message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
 
 file(GLOB_RECURSE got LIST_DIRECTORIES false RELATIVE "${DEST}" "${DEST}/*")
 list(SORT got)

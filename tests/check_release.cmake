@@ -3,7 +3,7 @@
 #
 # Reads the release from Debian changelogs written into DIR: the top entry's
 # version and date, in the form a manual page takes, whatever follows.
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...3.25)
 include("${CMAKE_CURRENT_LIST_DIR}/../cmake/MybbsBuild.cmake")
 
 set(older "\n\nmybbs-tools (0.9.0) unstable; urgency=medium\n\n  * Older.\n\n -- A <a@b.invalid>  Mon, 01 Jun 2026 06:00:00 +0000\n")

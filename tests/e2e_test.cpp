@@ -23,6 +23,10 @@
 #include "process.h"
 #include "table.h"
 
+#ifndef FUSE_SUPER_MAGIC // not in the kernel headers before Linux 5.11
+#define FUSE_SUPER_MAGIC 0x65735546
+#endif
+
 namespace
 {
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <string>
 #include <fcntl.h>
 #include <sstream>
@@ -27,6 +28,23 @@ int capture_file()
 	if (fd >= 0)
 		unlink(name.c_str());
 	return fd;
+}
+
+// Marks every descriptor but the standard streams close-on-exec, whatever
+// this process inherited itself: a descriptor that the program run leaves
+// open is then the program's own. (glibc 2.34 has a spawn action for it;
+// Debian 11 has glibc 2.31.)
+void close_the_rest_on_exec()
+{
+	DIR *d = opendir("/proc/self/fd");
+	if (d == nullptr)
+		return;
+	while (const dirent *e = readdir(d)) {
+		int fd = atoi(e->d_name); // 0 for "." and ".."
+		if (fd > 2 && fd != dirfd(d))
+			fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+	}
+	closedir(d);
 }
 
 std::string slurp(int fd)
@@ -54,9 +72,7 @@ Outcome run(const std::vector<std::string> &argv, int in, int timeout_ms)
 		posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
 	posix_spawn_file_actions_adddup2(&fa, out, 1);
 	posix_spawn_file_actions_adddup2(&fa, err, 2);
-	// Nothing else, whatever this process inherited itself: a descriptor
-	// the program leaves open is then the program's own.
-	posix_spawn_file_actions_addclosefrom_np(&fa, 3);
+	close_the_rest_on_exec(); // in is dup2'ed, which clears the flag
 
 	std::vector<char *> args;
 	args.reserve(argv.size() + 1);
