@@ -40,7 +40,8 @@ void close_the_rest_on_exec()
 	if (d == nullptr)
 		return;
 	while (const dirent *e = readdir(d)) {
-		int fd = atoi(e->d_name); // 0 for "." and ".."
+		// 0 for "." and ".."
+		auto fd = static_cast<int>(strtol(e->d_name, nullptr, 10));
 		if (fd > 2 && fd != dirfd(d))
 			fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
 	}
