@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: ISC
+// The report on the whole table: what it is, then one line per finding, on
+// the table and then on each record in turn.
+#include <algorithm>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "check.h"
+#include "mybbs_config.h"
+
+namespace
+{
+
+// What a whole walk of the table found.
+struct Walk {
+	uintmax_t records = 0;
+	int fragment = 0; // bytes after the last whole record
+	MybbsRecord tail{};
+	uintmax_t local = 0;	  // callsigns with the local BBS as home
+	uintmax_t duplicates = 0; // records whose callsign an earlier one has
+	// The number of the first record of each distinct callsign, the only
+	// one ever read. It grows with the callsigns, not the records.
+	std::unordered_map<std::string, uintmax_t> firsts;
+};
+
+bool walk(FILE *fp, off_t size, Walk *w)
+{
+	// Room for a callsign a record, so that the map is never rebuilt; but
+	// a sparse file's size claims no memory it would never use.
+	MybbsRecord rec;
+	w->firsts.reserve(std::min<uintmax_t>(static_cast<uintmax_t>(size) / sizeof rec,
+						   1 << 22));
+	int got;
+	for (; (got = read_mybbs_record(fp, &rec)) == sizeof rec; w->records++) {
+		std::string_view call = call_of(&rec);
+		if (call.size() == sizeof rec)
+			continue; // no callsign finds it
+		if (!w->firsts.try_emplace(std::string(call), w->records).second)
+			w->duplicates++;
+		else if (mybbs_home_is(&rec, LOCAL_BBS_CALL))
+			w->local++;
+	}
+	if (got < 0)
+		unusable(format("a read failed after record %ju", w->records));
+	w->fragment = got;
+	w->tail = rec;
+	return got >= 0;
+}
+
+void header()
+{
+	std::string how = "built in";
+	if (table_given)
+		how = "with -f; the tools read " + quoted(MYBBS_PATH);
+	printf("table: %s (%s)\n", quoted(table).c_str(), how.c_str());
+	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
+	// Before a reason on standard error, which is not buffered.
+	fflush(stdout);
+}
+
+void describe(const struct stat &st)
+{
+	const passwd *pw = getpwuid(st.st_uid);
+	std::string owner = pw != nullptr ? quoted(pw->pw_name)
+					  : format("uid %u", static_cast<unsigned>(st.st_uid));
+	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(st.st_mode),
+	       static_cast<intmax_t>(st.st_size), static_cast<unsigned>(st.st_mode & 07777),
+	       owner.c_str(), user_name().c_str());
+}
+
+void count(const Walk &w)
+{
+	std::string fragment = "no trailing fragment";
+	if (w.fragment > 0)
+		fragment = format("and a trailing fragment of %d bytes", w.fragment);
+	printf("records: %ju whole, %s\n", w.records, fragment.c_str());
+	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
+	       w.local);
+}
+
+// Whether the table or its directory can be written by any user; how many.
+int permission_findings(const struct stat &st)
+{
+	int found = 0;
+	if (st.st_mode & S_IWOTH) {
+		printf("the table is writable by every user (mode %04o): any user of the host can "
+		       "change the answers\n",
+		       static_cast<unsigned>(st.st_mode & 07777));
+		found++;
+	}
+	std::string dir = table;
+	size_t slash = dir.rfind('/');
+	dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+	struct stat ds;
+	if (stat(dir.c_str(), &ds) == 0 && (ds.st_mode & S_IWOTH) && !(ds.st_mode & S_ISVTX)) {
+		printf("its directory %s is writable by every user and not sticky (mode %04o): any "
+		       "user of the host can replace the table\n",
+		       quoted(dir).c_str(), static_cast<unsigned>(ds.st_mode & 07777));
+		found++;
+	}
+	return found;
+}
+
+int table_findings(const Walk &w)
+{
+	int found = 0;
+	if (w.records == 0) {
+		puts("the table holds no whole record: ishome and isknown answer 0 to every callsign");
+		found++;
+	}
+	if (w.fragment > 0) {
+		printf("trailing fragment of %d bytes: never read as a record: %s\n", w.fragment,
+		       quoted({bytes_of(&w.tail), static_cast<size_t>(w.fragment)}).c_str());
+		found++;
+	}
+	if (std::string what = awkward(LOCAL_BBS_CALL); !what.empty()) {
+		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", what.c_str());
+		found++;
+	}
+	if (!w.firsts.empty() && w.local == 0) {
+		puts("no listed callsign has the local BBS as home: ishome answers 0 to every "
+		     "callsign; was LOCAL_BBS_CALL built as meant?");
+		found++;
+	}
+	return found;
+}
+
+bool nul_finding(uintmax_t n, const MybbsRecord *rec)
+{
+	std::string_view call = call_of(rec);
+	if (call.size() == sizeof *rec)
+		printf("record %ju: no NUL in its 20 bytes: no callsign finds it\n", n);
+	else if (call.size() >= sizeof rec->call)
+		printf("record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu "
+		       "characters, finds it\n",
+		       n, quoted(call).c_str(), call.size());
+	return call.size() >= sizeof rec->call;
+}
+
+// How a duplicate's home BBS compares with the first's, read again rather
+// than kept for every callsign: duplicates are few.
+std::string against_first(FILE *fp, uintmax_t first, const MybbsRecord *rec)
+{
+	MybbsRecord f;
+	if (pread(fileno(fp), &f, sizeof f, static_cast<off_t>(first * sizeof f)) != sizeof f)
+		return "the table changed meanwhile";
+	if (home_of(&f) == home_of(rec))
+		return "same home BBS";
+	return format("its home BBS %s is another than the first's %s",
+		      quoted(home_of(rec)).c_str(), quoted(home_of(&f)).c_str());
+}
+
+bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, const Walk &w)
+{
+	// Most tables have no duplicate: then no callsign is looked up again.
+	uintmax_t first = w.duplicates > 0 ? w.firsts.at(std::string(call_of(rec))) : n;
+	if (first != n)
+		printf("record %ju: %s listed again, first in record %ju: never read; %s\n", n,
+		       quoted(call_of(rec)).c_str(), first, against_first(fp, first, rec).c_str());
+	return first != n;
+}
+
+bool callsign_finding(uintmax_t n, const MybbsRecord *rec)
+{
+	std::string_view call = call_of(rec);
+	std::string what = awkward(call);
+	if (call.empty())
+		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
+	else if (!what.empty())
+		printf("record %ju: callsign %s has %s: a question in the usual upper case misses "
+		       "it\n",
+		       n, quoted(call).c_str(), what.c_str());
+	return call.empty() || !what.empty();
+}
+
+bool home_finding(uintmax_t n, const MybbsRecord *rec)
+{
+	std::string_view home = home_of(rec).substr(0, sizeof rec->homebbs);
+	bool other_case = home.size() == sizeof rec->homebbs &&
+			  !mybbs_home_is(rec, LOCAL_BBS_CALL) &&
+			  same_ignoring_case(home, LOCAL_BBS_CALL);
+	std::string what = awkward(home);
+	if (other_case)
+		printf("record %ju: home BBS %s is the local BBS in another letter case: ishome "
+		       "answers 0 for %s\n",
+		       n, quoted(home_of(rec)).c_str(), quoted(call_of(rec)).c_str());
+	else if (!what.empty())
+		printf("record %ju: home BBS %s has %s: ishome never takes it for the local BBS\n",
+		       n, quoted(home_of(rec)).c_str(), what.c_str());
+	return other_case || !what.empty();
+}
+
+// The findings on each record; how many. A record that no callsign finds,
+// or that is never read, has no other finding worth the noise.
+int record_findings(FILE *fp, const Walk &w)
+{
+	rewind(fp);
+	int found = 0;
+	MybbsRecord rec;
+	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++) {
+		if (nul_finding(n, &rec) || duplicate_finding(fp, n, &rec, w))
+			found++;
+		else
+			found += callsign_finding(n, &rec) + home_finding(n, &rec);
+	}
+	return found;
+}
+
+} // namespace
+
+void list(FILE *fp)
+{
+	rewind(fp);
+	MybbsRecord rec;
+	int got;
+	for (uintmax_t n = 0; (got = read_mybbs_record(fp, &rec)) == sizeof rec; n++)
+		printf("  record %ju: callsign %s home BBS %s\n", n, quoted(call_of(&rec)).c_str(),
+		       quoted(home_of(&rec)).c_str());
+	if (got > 0)
+		printf("  fragment: %s (never read)\n",
+		       quoted({bytes_of(&rec), static_cast<size_t>(got)}).c_str());
+}
+
+int report(bool listing)
+{
+	header();
+	FILE *fp = open_or_say_why();
+	if (fp == nullptr)
+		return EXIT_UNUSABLE;
+	struct stat st {};
+	fstat(fileno(fp), &st); // an open descriptor: only a fault could fail it
+	describe(st);
+	Walk w;
+	int found = -1;
+	if (walk(fp, st.st_size, &w)) {
+		count(w);
+		if (listing)
+			list(fp);
+		found = permission_findings(st) + table_findings(w) + record_findings(fp, w);
+	}
+	fclose(fp);
+	if (found == 0)
+		puts("no findings");
+	return found < 0 ? EXIT_UNUSABLE : found > 0 ? EXIT_FINDINGS : EXIT_CLEAN;
+}

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: ISC
+// How bytes from the table or the command line are shown, and what in them
+// would surprise a caller.
+#include <cstddef>
+#include <cstring>
+#include <pwd.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "check.h"
+
+const char *bytes_of(const MybbsRecord *rec)
+{
+	return reinterpret_cast<const char *>(rec);
+}
+
+std::string_view call_of(const MybbsRecord *rec)
+{
+	return {bytes_of(rec), strnlen(bytes_of(rec), sizeof *rec)};
+}
+
+std::string_view home_of(const MybbsRecord *rec)
+{
+	constexpr size_t at = offsetof(MybbsRecord, homebbs);
+	return {bytes_of(rec) + at, strnlen(bytes_of(rec) + at, sizeof *rec - at)};
+}
+
+// Only printable ASCII is shown as it is, and not the quote and backslash,
+// which would make the rest ambiguous; every other byte as \xHH. No table can
+// send a control sequence to the operator's terminal.
+std::string quoted(std::string_view s)
+{
+	std::string q = "\"";
+	for (char ch : s) {
+		auto c = static_cast<unsigned char>(ch);
+		if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\')
+			q += ch;
+		else
+			q += format("\\x%02x", c);
+	}
+	return q + '"';
+}
+
+std::string awkward(std::string_view s)
+{
+	bool lower = false, blank = false, control = false, other = false;
+	for (char ch : s) {
+		auto c = static_cast<unsigned char>(ch);
+		if (c >= 'a' && c <= 'z')
+			lower = true;
+		else if (c == ' ')
+			blank = true;
+		else if (c < 0x20 || c == 0x7f)
+			control = true;
+		else if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '-' && c != '/')
+			other = true;
+	}
+	std::string what;
+	for (auto [has, name] :
+	     {std::pair{lower, "lower case"}, std::pair{blank, "blanks"},
+	      std::pair{control, "control bytes"}, std::pair{other, "other unusual bytes"}})
+		if (has)
+			what += (what.empty() ? "" : ", ") + std::string(name);
+	return what;
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b)
+{
+	return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+const char *file_kind(mode_t mode)
+{
+	if (S_ISREG(mode))
+		return "a regular file";
+	if (S_ISDIR(mode))
+		return "a directory";
+	if (S_ISFIFO(mode))
+		return "a FIFO";
+	if (S_ISCHR(mode))
+		return "a character device";
+	if (S_ISBLK(mode))
+		return "a block device";
+	if (S_ISSOCK(mode))
+		return "a socket";
+	return "not a regular file";
+}
+
+std::string user_name()
+{
+	uid_t uid = geteuid();
+	const passwd *pw = getpwuid(uid);
+	return format("%s (uid %u)", quoted(pw != nullptr ? pw->pw_name : "?").c_str(),
+		      static_cast<unsigned>(uid));
+}
+
+std::string format(const char *fmt, ...)
+{
+	va_list ap;
+	va_start(ap, fmt);
+	std::string s = vformat(fmt, ap);
+	va_end(ap);
+	return s;
+}
+
+std::string vformat(const char *fmt, va_list ap)
+{
+	va_list again;
+	va_copy(again, ap);
+	int n = vsnprintf(nullptr, 0, fmt, ap);
+	std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+	vsnprintf(s.data(), s.size() + 1, fmt, again);
+	va_end(again);
+	return s;
+}
