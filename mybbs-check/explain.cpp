@@ -1,15 +1,9 @@
 // SPDX-License-Identifier: ISC
-// The answers of ishome and isknown to each callsign, each on one line with
-// what made it: the record that decided, or why none did.
-#include <cstring>
+// Each answer on a line with what made it: the record that decided, or why none did.
 #include <optional>
 #include <utility>
 
 #include "check.h"
-#include "mybbs_config.h"
-
-namespace
-{
 
 // The first record of some kind, and where it stands.
 struct Hit {
@@ -17,20 +11,19 @@ struct Hit {
 	MybbsRecord rec;
 };
 
-// rec is the record the module's scan returned: the first one equal to it
-// byte for byte. Later ones with its callsign are never read.
-std::string explain_found(FILE *fp, const MybbsRecord *rec)
+// rec is what the module's scan returned: the first record equal to it byte
+// for byte. Later ones with its callsign are never read.
+static std::string explain_found(FILE *fp, const MybbsRecord *rec)
 {
 	rewind(fp);
 	std::optional<uintmax_t> decided;
 	std::optional<Hit> again;
 	MybbsRecord r;
-	for (uintmax_t n = 0; !again && read_mybbs_record(fp, &r) == sizeof r; n++) {
+	for (uintmax_t n = 0; !again && read_mybbs_record(fp, &r) == sizeof r; n++)
 		if (!decided && memcmp(&r, rec, sizeof r) == 0)
 			decided = n;
 		else if (decided && call_of(&r) == call_of(rec))
 			again = Hit{n, r};
-	}
 	if (!decided)
 		return "the record it found is gone: the table changed meanwhile";
 	std::string why = format("record %ju, home BBS %s", *decided, quoted(home_of(rec)).c_str());
@@ -44,7 +37,7 @@ std::string explain_found(FILE *fp, const MybbsRecord *rec)
 
 // Whether one callsign is the other followed by '-' or '/' and more, in
 // either letter case.
-bool differ_by_suffix(std::string_view a, std::string_view b)
+static bool differ_by_suffix(std::string_view a, std::string_view b)
 {
 	if (a.size() > b.size())
 		std::swap(a, b);
@@ -52,26 +45,24 @@ bool differ_by_suffix(std::string_view a, std::string_view b)
 	       (b[a.size()] == '-' || b[a.size()] == '/');
 }
 
-// The callsign as the first record in another letter case, or as the first
-// that differs from it by a suffix, or as the trailing fragment's bytes.
-std::string explain_missing(FILE *fp, std::string_view call)
+// The first record with the callsign in another letter case, else the first
+// that differs by a suffix, else the callsign in the trailing fragment.
+static std::string explain_missing(FILE *fp, std::string_view call)
 {
 	rewind(fp);
 	std::optional<Hit> other_case, suffix;
 	MybbsRecord r;
 	int got;
-	for (uintmax_t n = 0; (got = read_mybbs_record(fp, &r)) == sizeof r; n++) {
-		std::string_view listed = call_of(&r);
-		if (listed.size() == sizeof r)
+	for (uintmax_t n = 0; (got = read_mybbs_record(fp, &r)) == sizeof r; n++)
+		if (call_of(&r).size() == sizeof r)
 			continue;
-		if (!other_case && same_ignoring_case(listed, call))
+		else if (!other_case && same_ignoring_case(call_of(&r), call))
 			other_case = Hit{n, r};
-		else if (!suffix && differ_by_suffix(listed, call))
+		else if (!suffix && differ_by_suffix(call_of(&r), call))
 			suffix = Hit{n, r};
-	}
 	if (other_case)
-		return format("not listed; record %ju has %s, in another letter case", other_case->n,
-			      quoted(call_of(&other_case->rec)).c_str());
+		return format("not listed; record %ju has %s, in another letter case",
+			      other_case->n, quoted(call_of(&other_case->rec)).c_str());
 	if (suffix)
 		return format("not listed; record %ju has %s, which differs by a suffix", suffix->n,
 			      quoted(call_of(&suffix->rec)).c_str());
@@ -82,8 +73,6 @@ std::string explain_missing(FILE *fp, std::string_view call)
 			      call.size());
 	return "not listed";
 }
-
-} // namespace
 
 int answer(char *const calls[], int n, bool listing)
 {
@@ -97,8 +86,8 @@ int answer(char *const calls[], int n, bool listing)
 		bool known = find_mybbs_record(table, calls[i], &rec);
 		bool home = known && mybbs_home_is(&rec, LOCAL_BBS_CALL);
 		std::string why = fp == nullptr ? "the table cannot be read"
-				  : known	  ? explain_found(fp, &rec)
-						  : explain_missing(fp, calls[i]);
+				  : known	? explain_found(fp, &rec)
+						: explain_missing(fp, calls[i]);
 		printf("%s: ishome %d, isknown %d: %s\n", quoted(calls[i]).c_str(),
 		       home ? EXIT_YES : EXIT_NO, known ? EXIT_YES : EXIT_NO, why.c_str());
 	}

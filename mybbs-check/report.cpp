@@ -1,37 +1,28 @@
 // SPDX-License-Identifier: ISC
-// The report on the whole table: what it is, then one line per finding, on
-// the table and then on each record in turn.
+// The report: what the table is, then a line per finding on it and its records.
 #include <algorithm>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
 #include "check.h"
-#include "mybbs_config.h"
 
-namespace
-{
-
-// What a whole walk of the table found.
+// What a walk of the whole table found.
 struct Walk {
-	uintmax_t records = 0;
-	int fragment = 0; // bytes after the last whole record
+	uintmax_t records = 0, local = 0; // local: callsigns with the local BBS as home
+	uintmax_t duplicates = 0;	  // records whose callsign an earlier one has
+	int fragment = 0;		  // bytes after the last whole record, kept in tail
 	MybbsRecord tail{};
-	uintmax_t local = 0;	  // callsigns with the local BBS as home
-	uintmax_t duplicates = 0; // records whose callsign an earlier one has
-	// The number of the first record of each distinct callsign, the only
-	// one ever read. It grows with the callsigns, not the records.
+	// The first record of each callsign, the only one ever read.
 	std::unordered_map<std::string, uintmax_t> firsts;
 };
 
-bool walk(FILE *fp, off_t size, Walk *w)
+static bool walk(FILE *fp, off_t size, Walk *w)
 {
-	// Room for a callsign a record, so that the map is never rebuilt; but
-	// a sparse file's size claims no memory it would never use.
 	MybbsRecord rec;
-	w->firsts.reserve(std::min<uintmax_t>(static_cast<uintmax_t>(size) / sizeof rec,
-						   1 << 22));
+	// Room for a callsign a record, so that the map is never rebuilt; but a
+	// sparse file claims no memory it would never use.
+	w->firsts.reserve(std::min<uintmax_t>(static_cast<uintmax_t>(size) / sizeof rec, 1 << 22));
 	int got;
 	for (; (got = read_mybbs_record(fp, &rec)) == sizeof rec; w->records++) {
 		std::string_view call = call_of(&rec);
@@ -49,85 +40,46 @@ bool walk(FILE *fp, off_t size, Walk *w)
 	return got >= 0;
 }
 
-void header()
-{
-	std::string how = "built in";
-	if (table_given)
-		how = "with -f; the tools read " + quoted(MYBBS_PATH);
-	printf("table: %s (%s)\n", quoted(table).c_str(), how.c_str());
-	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
-	// Before a reason on standard error, which is not buffered.
-	fflush(stdout);
-}
-
-void describe(const struct stat &st)
-{
-	const passwd *pw = getpwuid(st.st_uid);
-	std::string owner = pw != nullptr ? quoted(pw->pw_name)
-					  : format("uid %u", static_cast<unsigned>(st.st_uid));
-	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(st.st_mode),
-	       static_cast<intmax_t>(st.st_size), static_cast<unsigned>(st.st_mode & 07777),
-	       owner.c_str(), user_name().c_str());
-}
-
-void count(const Walk &w)
-{
-	std::string fragment = "no trailing fragment";
-	if (w.fragment > 0)
-		fragment = format("and a trailing fragment of %d bytes", w.fragment);
-	printf("records: %ju whole, %s\n", w.records, fragment.c_str());
-	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
-	       w.local);
-}
-
 // Whether the table or its directory can be written by any user; how many.
-int permission_findings(const struct stat &st)
+static int permission_findings(const struct stat &st)
 {
-	int found = 0;
-	if (st.st_mode & S_IWOTH) {
-		printf("the table is writable by every user (mode %04o): any user of the host can "
-		       "change the answers\n",
-		       static_cast<unsigned>(st.st_mode & 07777));
-		found++;
-	}
 	std::string dir = table;
 	size_t slash = dir.rfind('/');
 	dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
 	struct stat ds;
-	if (stat(dir.c_str(), &ds) == 0 && (ds.st_mode & S_IWOTH) && !(ds.st_mode & S_ISVTX)) {
+	bool dir_open =
+		stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX);
+	if (st.st_mode & S_IWOTH)
+		printf("the table is writable by every user (mode %04o): any user of the host can "
+		       "change the answers\n",
+		       st.st_mode & 07777);
+	if (dir_open)
 		printf("its directory %s is writable by every user and not sticky (mode %04o): any "
 		       "user of the host can replace the table\n",
-		       quoted(dir).c_str(), static_cast<unsigned>(ds.st_mode & 07777));
-		found++;
-	}
-	return found;
+		       quoted(dir).c_str(), ds.st_mode & 07777);
+	return (st.st_mode & S_IWOTH ? 1 : 0) + dir_open;
 }
 
-int table_findings(const Walk &w)
+static int table_findings(const Walk &w)
 {
-	int found = 0;
-	if (w.records == 0) {
-		puts("the table holds no whole record: ishome and isknown answer 0 to every callsign");
-		found++;
-	}
-	if (w.fragment > 0) {
+	std::string what = awkward(LOCAL_BBS_CALL);
+	if (w.records == 0)
+		puts("the table holds no whole record: ishome and isknown answer 0 to every "
+		     "callsign");
+	if (w.fragment > 0)
 		printf("trailing fragment of %d bytes: never read as a record: %s\n", w.fragment,
-		       quoted({bytes_of(&w.tail), static_cast<size_t>(w.fragment)}).c_str());
-		found++;
-	}
-	if (std::string what = awkward(LOCAL_BBS_CALL); !what.empty()) {
+		       quoted({bytes_of(&w.tail), size_t(w.fragment)}).c_str());
+	if (!what.empty())
 		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", what.c_str());
-		found++;
-	}
-	if (!w.firsts.empty() && w.local == 0) {
+	bool nobody_home = !w.firsts.empty() && w.local == 0;
+	if (nobody_home)
 		puts("no listed callsign has the local BBS as home: ishome answers 0 to every "
 		     "callsign; was LOCAL_BBS_CALL built as meant?");
-		found++;
-	}
-	return found;
+	return (w.records == 0) + (w.fragment > 0) + !what.empty() + nobody_home;
 }
 
-bool nul_finding(uintmax_t n, const MybbsRecord *rec)
+// A record with no NUL before byte 7: no callsign finds it, or a long one.
+static bool long_finding(uintmax_t n, const MybbsRecord *rec)
 {
 	std::string_view call = call_of(rec);
 	if (call.size() == sizeof *rec)
@@ -139,76 +91,63 @@ bool nul_finding(uintmax_t n, const MybbsRecord *rec)
 	return call.size() >= sizeof rec->call;
 }
 
-// How a duplicate's home BBS compares with the first's, read again rather
-// than kept for every callsign: duplicates are few.
-std::string against_first(FILE *fp, uintmax_t first, const MybbsRecord *rec)
-{
-	MybbsRecord f;
-	if (pread(fileno(fp), &f, sizeof f, static_cast<off_t>(first * sizeof f)) != sizeof f)
-		return "the table changed meanwhile";
-	if (home_of(&f) == home_of(rec))
-		return "same home BBS";
-	return format("its home BBS %s is another than the first's %s",
-		      quoted(home_of(rec)).c_str(), quoted(home_of(&f)).c_str());
-}
-
-bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, const Walk &w)
+// A record never read, since an earlier one has its callsign. That one is
+// read again rather than kept for every callsign: duplicates are few.
+static bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, const Walk &w)
 {
 	// Most tables have no duplicate: then no callsign is looked up again.
 	uintmax_t first = w.duplicates > 0 ? w.firsts.at(std::string(call_of(rec))) : n;
-	if (first != n)
-		printf("record %ju: %s listed again, first in record %ju: never read; %s\n", n,
-		       quoted(call_of(rec)).c_str(), first, against_first(fp, first, rec).c_str());
-	return first != n;
+	MybbsRecord f;
+	std::string how = "the table changed meanwhile";
+	if (first == n)
+		return false;
+	if (pread(fileno(fp), &f, sizeof f, static_cast<off_t>(first * sizeof f)) == sizeof f)
+		how = home_of(&f) == home_of(rec)
+			      ? "same home BBS"
+			      : format("its home BBS %s is another than the first's %s",
+				       quoted(home_of(rec)).c_str(), quoted(home_of(&f)).c_str());
+	printf("record %ju: %s listed again, first in record %ju: never read; %s\n", n,
+	       quoted(call_of(rec)).c_str(), first, how.c_str());
+	return true;
 }
 
-bool callsign_finding(uintmax_t n, const MybbsRecord *rec)
+// Bytes in either field that a question would not match as they stand.
+static int field_findings(uintmax_t n, const MybbsRecord *rec)
 {
-	std::string_view call = call_of(rec);
-	std::string what = awkward(call);
-	if (call.empty())
-		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
-	else if (!what.empty())
-		printf("record %ju: callsign %s has %s: a question in the usual upper case misses "
-		       "it\n",
-		       n, quoted(call).c_str(), what.c_str());
-	return call.empty() || !what.empty();
-}
-
-bool home_finding(uintmax_t n, const MybbsRecord *rec)
-{
-	std::string_view home = home_of(rec).substr(0, sizeof rec->homebbs);
+	std::string_view call = call_of(rec), home = home_of(rec).substr(0, sizeof rec->homebbs);
+	std::string odd_call = awkward(call), odd_home = awkward(home);
 	bool other_case = home.size() == sizeof rec->homebbs &&
 			  !mybbs_home_is(rec, LOCAL_BBS_CALL) &&
 			  same_ignoring_case(home, LOCAL_BBS_CALL);
-	std::string what = awkward(home);
+	if (call.empty())
+		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
+	else if (!odd_call.empty())
+		printf("record %ju: callsign %s has %s: a question in the usual upper case misses "
+		       "it\n",
+		       n, quoted(call).c_str(), odd_call.c_str());
 	if (other_case)
 		printf("record %ju: home BBS %s is the local BBS in another letter case: ishome "
 		       "answers 0 for %s\n",
-		       n, quoted(home_of(rec)).c_str(), quoted(call_of(rec)).c_str());
-	else if (!what.empty())
+		       n, quoted(home_of(rec)).c_str(), quoted(call).c_str());
+	else if (!odd_home.empty())
 		printf("record %ju: home BBS %s has %s: ishome never takes it for the local BBS\n",
-		       n, quoted(home_of(rec)).c_str(), what.c_str());
-	return other_case || !what.empty();
+		       n, quoted(home_of(rec)).c_str(), odd_home.c_str());
+	return (call.empty() || !odd_call.empty()) + (other_case || !odd_home.empty());
 }
 
 // The findings on each record; how many. A record that no callsign finds,
 // or that is never read, has no other finding worth the noise.
-int record_findings(FILE *fp, const Walk &w)
+static int record_findings(FILE *fp, const Walk &w)
 {
 	rewind(fp);
 	int found = 0;
 	MybbsRecord rec;
-	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++) {
-		if (nul_finding(n, &rec) || duplicate_finding(fp, n, &rec, w))
-			found++;
-		else
-			found += callsign_finding(n, &rec) + home_finding(n, &rec);
-	}
+	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
+		found += long_finding(n, &rec) || duplicate_finding(fp, n, &rec, w)
+				 ? 1
+				 : field_findings(n, &rec);
 	return found;
 }
-
-} // namespace
 
 void list(FILE *fp)
 {
@@ -220,28 +159,42 @@ void list(FILE *fp)
 		       quoted(home_of(&rec)).c_str());
 	if (got > 0)
 		printf("  fragment: %s (never read)\n",
-		       quoted({bytes_of(&rec), static_cast<size_t>(got)}).c_str());
+		       quoted({bytes_of(&rec), size_t(got)}).c_str());
 }
 
 int report(bool listing)
 {
-	header();
+	std::string how = "built in";
+	if (table_given)
+		how = "with -f; the tools read " + quoted(MYBBS_PATH);
+	printf("table: %s (%s)\n", quoted(table).c_str(), how.c_str());
+	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
+	fflush(stdout); // before a reason on standard error, which is not buffered
 	FILE *fp = open_or_say_why();
 	if (fp == nullptr)
 		return EXIT_UNUSABLE;
-	struct stat st {};
-	fstat(fileno(fp), &st); // an open descriptor: only a fault could fail it
-	describe(st);
+	struct stat st = {};
+	fstat(fileno(fp), &st); // on an open descriptor, only a fault could fail
+	const passwd *pw = getpwuid(st.st_uid);
+	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", st.st_uid);
+	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(st.st_mode),
+	       intmax_t{st.st_size}, st.st_mode & 07777, owner.c_str(), user_name().c_str());
 	Walk w;
-	int found = -1;
-	if (walk(fp, st.st_size, &w)) {
-		count(w);
-		if (listing)
-			list(fp);
-		found = permission_findings(st) + table_findings(w) + record_findings(fp, w);
+	if (!walk(fp, st.st_size, &w)) {
+		fclose(fp);
+		return EXIT_UNUSABLE;
 	}
+	std::string fragment = "no trailing fragment";
+	if (w.fragment > 0)
+		fragment = format("and a trailing fragment of %d bytes", w.fragment);
+	printf("records: %ju whole, %s\n", w.records, fragment.c_str());
+	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
+	       w.local);
+	if (listing)
+		list(fp);
+	int found = permission_findings(st) + table_findings(w) + record_findings(fp, w);
 	fclose(fp);
 	if (found == 0)
 		puts("no findings");
-	return found < 0 ? EXIT_UNUSABLE : found > 0 ? EXIT_FINDINGS : EXIT_CLEAN;
+	return found > 0 ? EXIT_FINDINGS : EXIT_CLEAN;
 }

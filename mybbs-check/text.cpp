@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: ISC
 // How bytes from the table or the command line are shown, and what in them
 // would surprise a caller.
+#include <algorithm>
+#include <cstdarg>
 #include <cstddef>
-#include <cstring>
 #include <pwd.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "check.h"
@@ -34,10 +34,8 @@ std::string quoted(std::string_view s)
 	std::string q = "\"";
 	for (char ch : s) {
 		auto c = static_cast<unsigned char>(ch);
-		if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\')
-			q += ch;
-		else
-			q += format("\\x%02x", c);
+		q += c >= 0x20 && c < 0x7f && c != '"' && c != '\\' ? std::string(1, ch)
+								    : format("\\x%02x", c);
 	}
 	return q + '"';
 }
@@ -72,45 +70,31 @@ bool same_ignoring_case(std::string_view a, std::string_view b)
 
 const char *file_kind(mode_t mode)
 {
-	if (S_ISREG(mode))
-		return "a regular file";
-	if (S_ISDIR(mode))
-		return "a directory";
-	if (S_ISFIFO(mode))
-		return "a FIFO";
-	if (S_ISCHR(mode))
-		return "a character device";
-	if (S_ISBLK(mode))
-		return "a block device";
-	if (S_ISSOCK(mode))
-		return "a socket";
+	static const std::pair<mode_t, const char *> kinds[] = {
+		{S_IFREG, "a regular file"}, {S_IFDIR, "a directory"},
+		{S_IFIFO, "a FIFO"},	     {S_IFCHR, "a character device"},
+		{S_IFBLK, "a block device"}, {S_IFSOCK, "a socket"}};
+	for (auto [type, kind] : kinds)
+		if ((mode & S_IFMT) == type)
+			return kind;
 	return "not a regular file";
 }
 
 std::string user_name()
 {
-	uid_t uid = geteuid();
-	const passwd *pw = getpwuid(uid);
-	return format("%s (uid %u)", quoted(pw != nullptr ? pw->pw_name : "?").c_str(),
-		      static_cast<unsigned>(uid));
+	const passwd *pw = getpwuid(geteuid());
+	return quoted(pw != nullptr ? pw->pw_name : "?") + " (uid " + std::to_string(geteuid()) +
+	       ")";
 }
 
 std::string format(const char *fmt, ...)
 {
-	va_list ap;
+	va_list ap, again;
 	va_start(ap, fmt);
-	std::string s = vformat(fmt, ap);
-	va_end(ap);
-	return s;
-}
-
-std::string vformat(const char *fmt, va_list ap)
-{
-	va_list again;
 	va_copy(again, ap);
-	int n = vsnprintf(nullptr, 0, fmt, ap);
-	std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+	std::string s(static_cast<size_t>(std::max(vsnprintf(nullptr, 0, fmt, ap), 0)), '\0');
 	vsnprintf(s.data(), s.size() + 1, fmt, again);
 	va_end(again);
+	va_end(ap);
 	return s;
 }
