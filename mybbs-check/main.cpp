@@ -23,30 +23,29 @@ void unusable(const std::string &why)
 	complain(quoted(table) + ": " + why + ": ishome and isknown answer 0 to every callsign");
 }
 
-// Only when the module will not open the table is its path looked at again,
-// to say why in the operator's terms.
+// Why the module would not open the table, in the operator's terms: only
+// then is its path looked at again.
+static std::string why_not(int open_errno)
+{
+	struct stat st;
+	if (stat(table, &st) != 0)
+		return errno == ENOENT	 ? "missing"
+		       : errno == EACCES ? "cannot be reached by user " + user_name()
+					 : strerror(errno);
+	if (!S_ISREG(st.st_mode))
+		return std::string("not a regular file but ") + file_kind(st.st_mode);
+	if (open_errno == EACCES)
+		return "not readable by user " + user_name();
+	return open_errno != 0 ? strerror(open_errno) : "no longer a regular file";
+}
+
 FILE *open_or_say_why()
 {
-	errno = 0;
+	errno = 0; // left so when the path is not a regular file
 	FILE *fp = open_mybbs_table(table);
-	int open_errno = errno;
-	struct stat st;
-	errno = 0; // which stat sets only when it fails
-	if (fp != nullptr)
-		return fp;
-	if (stat(table, &st) != 0 && errno == ENOENT)
-		unusable("missing");
-	else if (errno == EACCES)
-		unusable("cannot be reached by user " + user_name());
-	else if (errno != 0)
-		unusable(strerror(errno));
-	else if (!S_ISREG(st.st_mode))
-		unusable(std::string("not a regular file but ") + file_kind(st.st_mode));
-	else if (open_errno == EACCES)
-		unusable("not readable by user " + user_name());
-	else
-		unusable(open_errno != 0 ? strerror(open_errno) : "no longer a regular file");
-	return nullptr;
+	if (fp == nullptr)
+		unusable(why_not(errno));
+	return fp;
 }
 
 int main(int argc, char *argv[])
