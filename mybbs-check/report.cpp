@@ -49,7 +49,8 @@ static int permission_findings(const struct stat &st)
 	struct stat ds;
 	bool dir_open =
 		stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX);
-	if (st.st_mode & S_IWOTH)
+	bool table_open = st.st_mode & S_IWOTH;
+	if (table_open)
 		printf("the table is writable by every user (mode %04o): any user of the host can "
 		       "change the answers\n",
 		       st.st_mode & 07777);
@@ -57,25 +58,25 @@ static int permission_findings(const struct stat &st)
 		printf("its directory %s is writable by every user and not sticky (mode %04o): any "
 		       "user of the host can replace the table\n",
 		       quoted(dir).c_str(), ds.st_mode & 07777);
-	return (st.st_mode & S_IWOTH ? 1 : 0) + dir_open;
+	return table_open + dir_open;
 }
 
 static int table_findings(const Walk &w)
 {
-	std::string what = awkward(LOCAL_BBS_CALL);
-	if (w.records == 0)
+	std::string odd = awkward(LOCAL_BBS_CALL);
+	bool none = w.records == 0, nobody_home = !w.firsts.empty() && w.local == 0;
+	if (none)
 		puts("the table holds no whole record: ishome and isknown answer 0 to every "
 		     "callsign");
 	if (w.fragment > 0)
 		printf("trailing fragment of %d bytes: never read as a record: %s\n", w.fragment,
 		       quoted({bytes_of(&w.tail), size_t(w.fragment)}).c_str());
-	if (!what.empty())
-		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", what.c_str());
-	bool nobody_home = !w.firsts.empty() && w.local == 0;
+	if (!odd.empty())
+		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", odd.c_str());
 	if (nobody_home)
 		puts("no listed callsign has the local BBS as home: ishome answers 0 to every "
 		     "callsign; was LOCAL_BBS_CALL built as meant?");
-	return (w.records == 0) + (w.fragment > 0) + !what.empty() + nobody_home;
+	return none + (w.fragment > 0) + !odd.empty() + nobody_home;
 }
 
 // A record with no NUL before byte 7: no callsign finds it, or a long one.
@@ -116,9 +117,8 @@ static int field_findings(uintmax_t n, const MybbsRecord *rec)
 {
 	std::string_view call = call_of(rec), home = home_of(rec).substr(0, sizeof rec->homebbs);
 	std::string odd_call = awkward(call), odd_home = awkward(home);
-	bool other_case = home.size() == sizeof rec->homebbs &&
-			  !mybbs_home_is(rec, LOCAL_BBS_CALL) &&
-			  same_ignoring_case(home, LOCAL_BBS_CALL);
+	bool other_case =
+		!mybbs_home_is(rec, LOCAL_BBS_CALL) && same_ignoring_case(home, LOCAL_BBS_CALL);
 	if (call.empty())
 		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
 	else if (!odd_call.empty())

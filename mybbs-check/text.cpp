@@ -87,14 +87,17 @@ std::string user_name()
 	       ")";
 }
 
-std::string format(const char *fmt, ...)
+// printf-style, so that the compiler checks each format against its arguments.
+std::string format(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 {
-	va_list ap, again;
+	va_list ap;
 	va_start(ap, fmt);
-	va_copy(again, ap);
-	std::string s(static_cast<size_t>(std::max(vsnprintf(nullptr, 0, fmt, ap), 0)), '\0');
-	vsnprintf(s.data(), s.size() + 1, fmt, again);
-	va_end(again);
+	// NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start is just above
+	int n = vsnprintf(nullptr, 0, fmt, ap);
+	va_end(ap);
+	std::string s(static_cast<size_t>(std::max(n, 0)), '\0');
+	va_start(ap, fmt);
+	vsnprintf(s.data(), s.size() + 1, fmt, ap);
 	va_end(ap);
 	return s;
 }

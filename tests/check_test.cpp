@@ -177,6 +177,7 @@ struct Edge {
 	std::string says;
 	std::string tail = "";
 	mode_t table_mode = 0644, dir_mode = 0755;
+	int callsigns = -1; // the count of listed callsigns, where it is at stake
 };
 
 void expect_report(const std::string &dir, const Edge &e)
@@ -190,8 +191,15 @@ void expect_report(const std::string &dir, const Edge &e)
 	Outcome o = run_prog(CHECK, {"-f", table});
 	EXPECT_EQ(o.err, "");
 	EXPECT_EQ(o.status, e.says.empty() ? 0 : 1) << o.out;
-	const std::string line = "\n" + (e.says.empty() ? "no findings" : e.says) + "\n";
+	// A clean table: no line between the summary and "no findings".
+	const std::string line = e.says.empty() ? " have the local BBS as home\nno findings\n"
+						: "\n" + e.says + "\n";
 	EXPECT_NE(o.out.find(line), std::string::npos) << o.out;
+	if (e.callsigns >= 0) {
+		EXPECT_NE(o.out.find("\nlisted callsigns: " + std::to_string(e.callsigns) + ", "),
+			  std::string::npos)
+			<< o.out;
+	}
 }
 
 // Each finding at each side of its edge: the length at which a callsign
@@ -211,9 +219,9 @@ TEST_F(Check, FindingsAtTheirEdges)
 	// clang-format off
 	const Edge edges[] = {
 		{"callsign of 6", {g4abc, record("G4ABCD", local)}, ""},
-		{"callsign of 7", {g4abc, raw_record("G4ABCDE")}, no_nul_at + "\"G4ABCDE\", 7 characters, finds it"},
-		{"callsign of 19", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQ")}, no_nul_at + "\"G4ABCDEFGHIJKLMNOPQ\", 19 characters, finds it"},
-		{"callsign of 20", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQR")}, "record 1: no NUL in its 20 bytes: no callsign finds it"},
+		{"callsign of 7", {g4abc, raw_record("G4ABCDE")}, no_nul_at + "\"G4ABCDE\", 7 characters, finds it", "", 0644, 0755, 2},
+		{"callsign of 19", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQ")}, no_nul_at + "\"G4ABCDEFGHIJKLMNOPQ\", 19 characters, finds it", "", 0644, 0755, 2},
+		{"callsign of 20", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQR")}, "record 1: no NUL in its 20 bytes: no callsign finds it", "", 0644, 0755, 1},
 		{"empty callsign", {g4abc, record("", local)}, "record 1: empty callsign: only an empty argument finds it"},
 		{"table 0666", {g4abc}, writable + "0666): any user of the host can change the answers", "", 0666},
 		{"table 0602", {g4abc}, writable + "0602): any user of the host can change the answers", "", 0602},
