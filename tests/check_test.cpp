@@ -50,7 +50,7 @@ protected:
 struct Finding {
 	const char *what;
 	std::vector<Record> records;
-	std::string tail;
+	std::string tail{};
 	mode_t table_mode, dir_mode;
 	std::string says; // in the report, and never on a clean table
 };
@@ -175,7 +175,7 @@ struct Edge {
 	const char *what;
 	std::vector<Record> records;
 	std::string says;
-	std::string tail = "";
+	std::string tail{};
 	mode_t table_mode = 0644, dir_mode = 0755;
 	int callsigns = -1; // the count of listed callsigns, where it is at stake
 };
@@ -273,36 +273,39 @@ TEST_F(Check, EachByteClassAndHowItIsShown)
 		{'"', other, "\\x22"},	    {'\\', other, "\\x5c"},	{'\x80', other, "\\x80"},
 		{'\xff', other, "\\xff"},
 	};
+	// The pieces of an expected line, joined.
+	auto cat = [](std::initializer_list<std::string_view> parts) {
+		std::string s;
+		for (std::string_view p : parts)
+			s += p;
+		return s;
+	};
 	const std::string table = dir + "/mybbs.tab";
 	for (const auto &b : bytes) {
 		SCOPED_TRACE(b.shown);
-		const std::string call = std::string("G4") + b.c + "X",
-				  shown = "G4" + std::string(b.shown) + "X";
-		const std::string home = std::string("DB") + b.c + "AB",
-				  hshown = "DB" + std::string(b.shown) + "AB";
+		const std::string call = cat({"G4", {&b.c, 1}, "X"}),
+				  home = cat({"DB", {&b.c, 1}, "AB"});
+		const std::string shown = cat({"G4", b.shown, "X"}),
+				  hshown = cat({"DB", b.shown, "AB"});
+		const char *has = b.has != nullptr ? b.has : "";
 		ASSERT_TRUE(write_table(table, {record("G4ABC", local), record(call, local),
 						record("G7XYZ", home)}));
 		Outcome o = run_prog(CHECK, {"-l", "-f", table});
 		EXPECT_EQ(o.status, b.has != nullptr ? 1 : 0);
-		EXPECT_NE(o.out.find("\n  record 1: callsign \"" + shown + "\" home BBS \"" +
-				     local + "\"\n"),
-			  std::string::npos)
-			<< o.out;
-		EXPECT_NE(o.out.find("\n  record 2: callsign \"G7XYZ\" home BBS \"" + hshown +
-				     "\"\n"),
-			  std::string::npos)
-			<< o.out;
-		const std::string call_says = "\nrecord 1: callsign \"" + shown + "\" has " +
-					      (b.has ? b.has : "") +
-					      ": a question in the usual upper case misses it\n";
-		const std::string home_says = "\nrecord 2: home BBS \"" + hshown + "\" has " +
-					      (b.has ? b.has : "") +
-					      ": ishome never takes it for the local BBS\n";
-		EXPECT_EQ(o.out.find(call_says) != std::string::npos, b.has != nullptr) << o.out;
-		EXPECT_EQ(o.out.find(home_says) != std::string::npos, b.has != nullptr) << o.out;
+		for (const std::string &line :
+		     {cat({"\n  record 1: callsign \"", shown, "\" home BBS \"", local, "\"\n"}),
+		      cat({"\n  record 2: callsign \"G7XYZ\" home BBS \"", hshown, "\"\n"})})
+			EXPECT_NE(o.out.find(line), std::string::npos) << line << o.out;
+		for (const std::string &line :
+		     {cat({"\nrecord 1: callsign \"", shown, "\" has ", has,
+			   ": a question in the usual upper case misses it\n"}),
+		      cat({"\nrecord 2: home BBS \"", hshown, "\" has ", has,
+			   ": ishome never takes it for the local BBS\n"})})
+			EXPECT_EQ(o.out.find(line) != std::string::npos, b.has != nullptr)
+				<< line << o.out;
 		o = run_prog(CHECK, {"-f", table, call});
-		EXPECT_EQ(o.out, "\"" + shown + "\": ishome 1, isknown 1: record 1, home BBS \"" +
-					 local + "\"\n");
+		EXPECT_EQ(o.out, cat({"\"", shown, "\": ishome 1, isknown 1: record 1, home BBS \"",
+				      local, "\"\n"}));
 	}
 }
 
