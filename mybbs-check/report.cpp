@@ -11,8 +11,7 @@
 struct Walk {
 	uintmax_t records = 0, local = 0; // local: callsigns with the local BBS as home
 	uintmax_t duplicates = 0;	  // records whose callsign an earlier one has
-	int fragment = 0;		  // bytes after the last whole record, kept in tail
-	MybbsRecord tail{};
+	std::string fragment;		  // the bytes after the last whole record
 	// The first record of each callsign, the only one ever read.
 	std::unordered_map<std::string, uintmax_t> firsts;
 };
@@ -35,8 +34,7 @@ static bool walk(FILE *fp, off_t size, Walk *w)
 	}
 	if (got < 0)
 		unusable(format("a read failed after record %ju", w->records));
-	w->fragment = got;
-	w->tail = rec;
+	w->fragment.assign(bytes_of(&rec), got > 0 ? size_t(got) : 0);
 	return got >= 0;
 }
 
@@ -68,15 +66,15 @@ static int table_findings(const Walk &w)
 	if (none)
 		puts("the table holds no whole record: ishome and isknown answer 0 to every "
 		     "callsign");
-	if (w.fragment > 0)
-		printf("trailing fragment of %d bytes: never read as a record: %s\n", w.fragment,
-		       quoted({bytes_of(&w.tail), size_t(w.fragment)}).c_str());
+	if (!w.fragment.empty())
+		printf("trailing fragment of %zu bytes: never read as a record: %s\n",
+		       w.fragment.size(), quoted(w.fragment).c_str());
 	if (!odd.empty())
 		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", odd.c_str());
 	if (nobody_home)
 		puts("no listed callsign has the local BBS as home: ishome answers 0 to every "
 		     "callsign; was LOCAL_BBS_CALL built as meant?");
-	return none + (w.fragment > 0) + !odd.empty() + nobody_home;
+	return none + !w.fragment.empty() + !odd.empty() + nobody_home;
 }
 
 // A record with no NUL before byte 7: no callsign finds it, or a long one.
@@ -185,8 +183,8 @@ int report(bool listing)
 		return EXIT_UNUSABLE;
 	}
 	std::string fragment = "no trailing fragment";
-	if (w.fragment > 0)
-		fragment = format("and a trailing fragment of %d bytes", w.fragment);
+	if (!w.fragment.empty())
+		fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
 	printf("records: %ju whole, %s\n", w.records, fragment.c_str());
 	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
 	       w.local);
