@@ -36,12 +36,12 @@ static std::string why_not(int open_errno)
 		return std::string("not a regular file but ") + file_kind(st.st_mode);
 	if (open_errno == EACCES)
 		return "not readable by user " + user_name();
-	return open_errno != 0 ? strerror(open_errno) : "no longer a regular file";
+	return open_errno != 0 ? strerror(open_errno) : "changed while it was opened";
 }
 
 FILE *open_or_say_why()
 {
-	errno = 0; // left so when the path is not a regular file
+	errno = 0; // which the module leaves alone for what is not a regular file
 	FILE *fp = open_mybbs_table(table);
 	if (fp == nullptr)
 		unusable(why_not(errno));
