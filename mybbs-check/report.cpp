@@ -21,7 +21,8 @@ static bool walk(FILE *fp, off_t size, Walk *w)
 	MybbsRecord rec;
 	// Room for a callsign a record, so that the map is never rebuilt; but a
 	// sparse file claims no memory it would never use.
-	w->firsts.reserve(std::min<uintmax_t>(static_cast<uintmax_t>(size) / sizeof rec, 1 << 22));
+	w->firsts.reserve(
+		static_cast<size_t>(std::clamp<off_t>(size / off_t{sizeof rec}, 0, 1 << 22)));
 	int got;
 	for (; (got = read_mybbs_record(fp, &rec)) == sizeof rec; w->records++) {
 		std::string_view call = call_of(&rec);
