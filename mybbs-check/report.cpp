@@ -97,10 +97,10 @@ static bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, con
 {
 	// Most tables have no duplicate: then no callsign is looked up again.
 	uintmax_t first = w.duplicates > 0 ? w.firsts.at(std::string(call_of(rec))) : n;
-	MybbsRecord f;
-	std::string how = "the table changed meanwhile";
 	if (first == n)
 		return false;
+	MybbsRecord f;
+	std::string how = "the table changed meanwhile";
 	if (pread(fileno(fp), &f, sizeof f, static_cast<off_t>(first * sizeof f)) == sizeof f)
 		how = home_of(&f) == home_of(rec)
 			      ? "same home BBS"
