@@ -149,22 +149,30 @@ function(mybbs_hardening compile link)
 	target_link_options(${link} INTERFACE LINKER:-z,relro,-z,now)
 endfunction()
 
-# Builds program NAME from SOURCE (by default NAME/NAME.cpp in the source
-# tree), linked with the table module and the shared options, in one of two
-# ways:
-#   mybbs_add_program(NAME [SOURCE src] [MANPAGE page])
+# Builds program NAME from SOURCES (by default NAME/NAME.cpp in the source
+# tree; relative to the calling directory), linked with the table module and
+# the shared options, in one of two ways:
+#   mybbs_add_program(NAME [SOURCES src...] [MANPAGE page])
 #       an installed program: target NAME, reading the cache's table, and
 #       installed with its manual page, MANPAGE (by default NAME/NAME.1.in;
 #       programs may share one), filled in with the constants and the
 #       release and installed as NAME.1;
-#   mybbs_add_program(NAME [SOURCE src] FOR prefix CONFIG config DIR dir)
+#   mybbs_add_program(NAME [SOURCES src...] FOR prefix CONFIG config DIR dir)
 #       a program for the tests or the benchmarks, not installed: target
 #       PREFIX_NAME, written as DIR/NAME and reading the table of CONFIG (a
-#       mybbs_config_target).
+#       mybbs_config_target). Without SOURCES, a copy of an installed
+#       program is built from that program's own.
 function(mybbs_add_program name)
-	cmake_parse_arguments(PARSE_ARGV 1 arg "" "SOURCE;MANPAGE;FOR;CONFIG;DIR" "")
-	if(NOT arg_SOURCE)
-		set(arg_SOURCE "${PROJECT_SOURCE_DIR}/${name}/${name}.cpp")
+	cmake_parse_arguments(PARSE_ARGV 1 arg "" "MANPAGE;FOR;CONFIG;DIR" "SOURCES")
+	set(sources)
+	foreach(src IN LISTS arg_SOURCES)
+		get_filename_component(src "${src}" ABSOLUTE)
+		list(APPEND sources "${src}")
+	endforeach()
+	if(NOT sources AND arg_FOR AND TARGET ${name})
+		get_target_property(sources ${name} SOURCES)
+	elseif(NOT sources)
+		set(sources "${PROJECT_SOURCE_DIR}/${name}/${name}.cpp")
 	endif()
 	set(target ${name})
 	set(config mybbs_config)
@@ -172,7 +180,7 @@ function(mybbs_add_program name)
 		set(target ${arg_FOR}_${name})
 		set(config ${arg_CONFIG})
 	endif()
-	add_executable(${target} "${arg_SOURCE}")
+	add_executable(${target} ${sources})
 	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options mybbs_link_options)
 	if(arg_FOR)
 		set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name}

@@ -2,6 +2,7 @@
 // ishome CALLSIGN: exits 1 if CALLSIGN is a user whose home BBS is this one,
 // 0 for anything else. Prints nothing.
 #include "mybbs.h"
+#include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
 
 static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
 	      "LOCAL_BBS_CALL must be five characters");

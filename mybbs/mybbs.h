@@ -5,8 +5,6 @@
 
 #include <cstdio>
 
-#include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
-
 // Exit status of both programs: their only output. "Yes" is 1, the reverse
 // of the usual convention, and every failure reads as "no".
 enum { EXIT_NO = 0, EXIT_YES = 1 };

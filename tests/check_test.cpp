@@ -50,7 +50,7 @@ protected:
 struct Finding {
 	const char *what;
 	std::vector<Record> records;
-	std::string tail;
+	std::string tail{};
 	mode_t table_mode, dir_mode;
 	std::string says; // in the report, and never on a clean table
 };
@@ -167,6 +167,198 @@ TEST_F(Check, ExplainsEachAnswer)
 	EXPECT_EQ(o.err, "");
 	for (const auto &c : cases)
 		EXPECT_NE(o.out.find(c.says), std::string::npos) << c.says << "\n" << o.out;
+}
+
+// A report on the table of records and tail, with these modes: the line
+// says must stand in it whole, or, where says is empty, nothing is found.
+struct Edge {
+	const char *what;
+	std::vector<Record> records;
+	std::string says;
+	std::string tail{};
+	mode_t table_mode = 0644, dir_mode = 0755;
+	int callsigns = -1; // the count of listed callsigns, where it is at stake
+};
+
+void expect_report(const std::string &dir, const Edge &e)
+{
+	SCOPED_TRACE(e.what);
+	const std::string table = dir + "/t/mybbs.tab";
+	ASSERT_EQ(mkdir((dir + "/t").c_str(), 0755) == 0 || errno == EEXIST, true);
+	ASSERT_TRUE(write_table(table, e.records, e.tail));
+	ASSERT_EQ(chmod(table.c_str(), e.table_mode), 0);
+	ASSERT_EQ(chmod((dir + "/t").c_str(), e.dir_mode), 0);
+	Outcome o = run_prog(CHECK, {"-f", table});
+	EXPECT_EQ(o.err, "");
+	EXPECT_EQ(o.status, e.says.empty() ? 0 : 1) << o.out;
+	// A clean table: no line between the summary and "no findings".
+	const std::string line = e.says.empty() ? " have the local BBS as home\nno findings\n"
+						: "\n" + e.says + "\n";
+	EXPECT_NE(o.out.find(line), std::string::npos) << o.out;
+	if (e.callsigns >= 0) {
+		EXPECT_NE(o.out.find("\nlisted callsigns: " + std::to_string(e.callsigns) + ", "),
+			  std::string::npos)
+			<< o.out;
+	}
+}
+
+// Each finding at each side of its edge: the length at which a callsign
+// loses its NUL, the modes that let every user write, the field that is the
+// local BBS in another letter case, which record of a callsign counts.
+TEST_F(Check, FindingsAtTheirEdges)
+{
+	const Record g4abc = record("G4ABC", local), dl1xyz = record("DL1XYZ", "DB0ABC");
+	std::string lower = local;
+	for (char &c : lower)
+		c = static_cast<char>(tolower(c));
+	const std::string no_nul_at = "record 1: callsign field has no NUL in bytes 0 to 6: only ";
+	const std::string writable = "the table is writable by every user (mode ";
+	const std::string dir_writable =
+		"its directory \"" + dir + "/t\" is writable by every user and not sticky (mode ";
+	const std::string home = "record 1: home BBS \"";
+	// clang-format off
+	const Edge edges[] = {
+		{"callsign of 6", {g4abc, record("G4ABCD", local)}, ""},
+		{"callsign of 7", {g4abc, raw_record("G4ABCDE")}, no_nul_at + "\"G4ABCDE\", 7 characters, finds it", "", 0644, 0755, 2},
+		{"callsign of 19", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQ")}, no_nul_at + "\"G4ABCDEFGHIJKLMNOPQ\", 19 characters, finds it", "", 0644, 0755, 2},
+		{"callsign of 20", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQR")}, "record 1: no NUL in its 20 bytes: no callsign finds it", "", 0644, 0755, 1},
+		{"empty callsign", {g4abc, record("", local)}, "record 1: empty callsign: only an empty argument finds it"},
+		{"table 0666", {g4abc}, writable + "0666): any user of the host can change the answers", "", 0666},
+		{"table 0602", {g4abc}, writable + "0602): any user of the host can change the answers", "", 0602},
+		{"table 0664", {g4abc}, "", "", 0664},
+		{"table 0604", {g4abc}, "", "", 0604},
+		{"directory 0777", {g4abc}, dir_writable + "0777): any user of the host can replace the table", "", 0644, 0777},
+		{"directory 0703", {g4abc}, dir_writable + "0703): any user of the host can replace the table", "", 0644, 0703},
+		{"directory 0775", {g4abc}, "", "", 0644, 0775},
+		{"directory 1777", {g4abc}, "", "", 0644, 01777},
+		{"directory 1703", {g4abc}, "", "", 0644, 01703},
+		{"no whole record", {}, "the table holds no whole record: ishome and isknown answer 0 to every callsign"},
+		{"fragment of 1", {g4abc}, "trailing fragment of 1 bytes: never read as a record: \"M\"", "M"},
+		{"fragment of 19", {g4abc}, "trailing fragment of 19 bytes: never read as a record: \"M0XYZ\\x00\\x00abcdefghijkl\"", std::string("M0XYZ\0\0abcdefghijkl", 19)},
+		{"local in lower case", {g4abc, record("G7XYZ", lower)}, home + lower + "\" is the local BBS in another letter case: ishome answers 0 for \"G7XYZ\""},
+		{"local in lower case, and more", {g4abc, record("G7XYZ", lower + "-1")}, home + lower + "-1\" is the local BBS in another letter case: ishome answers 0 for \"G7XYZ\""},
+		{"local and more", {g4abc, record("G7XYZ", local + "-1")}, ""},
+		{"four bytes of the local", {g4abc, record("G7XYZ", lower.substr(0, 4))}, home + lower.substr(0, 4) + "\" has lower case: ishome never takes it for the local BBS"},
+		{"one local user", {dl1xyz, g4abc}, ""},
+		{"no local user", {dl1xyz}, "no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?"},
+		{"local only in a duplicate", {record("G4ABC", "DB0ABC"), g4abc}, "no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?"},
+		{"duplicate, home longer", {g4abc, record("G4ABC", local + ".#23")}, "record 1: \"G4ABC\" listed again, first in record 0: never read; its home BBS \"" + local + ".#23\" is another than the first's \"" + local + "\""},
+		{"duplicate, rest after the home differs", {g4abc, raw_record(std::string("G4ABC\0\0", 7) + local + std::string("\0XYZ", 4))}, "record 1: \"G4ABC\" listed again, first in record 0: never read; same home BBS"},
+		{"callsign equal but for case", {g4abc, record("g4abc", local)}, "record 1: callsign \"g4abc\" has lower case: a question in the usual upper case misses it"},
+	};
+	// clang-format on
+	for (const Edge &e : edges)
+		expect_report(dir, e);
+}
+
+// The first and last byte of each class that the findings name, the bytes
+// next to them, and how each is shown: in a callsign, in a home BBS, and in
+// the listing.
+TEST_F(Check, EachByteClassAndHowItIsShown)
+{
+	const char *lower = "lower case", *blank = "blanks", *control = "control bytes",
+		   *other = "other unusual bytes";
+	const struct {
+		char c;
+		const char *has; // nullptr: a byte a caller types
+		const char *shown;
+	} bytes[] = {
+		{'a', lower, "a"},	    {'z', lower, "z"},		{'`', other, "`"},
+		{'{', other, "{"},	    {'A', nullptr, "A"},	{'Z', nullptr, "Z"},
+		{'@', other, "@"},	    {'[', other, "["},		{'0', nullptr, "0"},
+		{'9', nullptr, "9"},	    {':', other, ":"},		{'-', nullptr, "-"},
+		{'/', nullptr, "/"},	    {',', other, ","},		{'.', other, "."},
+		{' ', blank, " "},	    {'!', other, "!"},		{'\x1f', control, "\\x1f"},
+		{'\x01', control, "\\x01"}, {'\x7f', control, "\\x7f"}, {'~', other, "~"},
+		{'"', other, "\\x22"},	    {'\\', other, "\\x5c"},	{'\x80', other, "\\x80"},
+		{'\xff', other, "\\xff"},
+	};
+	// The pieces of an expected line, joined.
+	auto cat = [](std::initializer_list<std::string_view> parts) {
+		std::string s;
+		for (std::string_view p : parts)
+			s += p;
+		return s;
+	};
+	const std::string table = dir + "/mybbs.tab";
+	for (const auto &b : bytes) {
+		SCOPED_TRACE(b.shown);
+		const std::string call = cat({"G4", {&b.c, 1}, "X"}),
+				  home = cat({"DB", {&b.c, 1}, "AB"});
+		const std::string shown = cat({"G4", b.shown, "X"}),
+				  hshown = cat({"DB", b.shown, "AB"});
+		const char *has = b.has != nullptr ? b.has : "";
+		ASSERT_TRUE(write_table(table, {record("G4ABC", local), record(call, local),
+						record("G7XYZ", home)}));
+		Outcome o = run_prog(CHECK, {"-l", "-f", table});
+		EXPECT_EQ(o.status, b.has != nullptr ? 1 : 0);
+		for (const std::string &line :
+		     {cat({"\n  record 1: callsign \"", shown, "\" home BBS \"", local, "\"\n"}),
+		      cat({"\n  record 2: callsign \"G7XYZ\" home BBS \"", hshown, "\"\n"})})
+			EXPECT_NE(o.out.find(line), std::string::npos) << line << o.out;
+		for (const std::string &line :
+		     {cat({"\nrecord 1: callsign \"", shown, "\" has ", has,
+			   ": a question in the usual upper case misses it\n"}),
+		      cat({"\nrecord 2: home BBS \"", hshown, "\" has ", has,
+			   ": ishome never takes it for the local BBS\n"})})
+			EXPECT_EQ(o.out.find(line) != std::string::npos, b.has != nullptr)
+				<< line << o.out;
+		o = run_prog(CHECK, {"-f", table, call});
+		EXPECT_EQ(o.out, cat({"\"", shown, "\": ishome 1, isknown 1: record 1, home BBS \"",
+				      local, "\"\n"}));
+	}
+}
+
+// Each hint at each side of its edge: the letter case, the suffix, which
+// is only for '-' and '/', the callsign that fills the trailing fragment,
+// and the length that no well-formed record holds.
+TEST_F(Check, HintsAtTheirEdges)
+{
+	const struct {
+		std::string tail;
+		const char *call;
+		std::string says;
+	} cases[] = {
+		{"", "m0x", "not listed; record 1 has \"M0X\", in another letter case"},
+		{"", "M0x", "not listed; record 1 has \"M0X\", in another letter case"},
+		{"", "m0xy", "not listed"},
+		{"", "M0X-1", "not listed; record 1 has \"M0X\", which differs by a suffix"},
+		{"", "m0x/P", "not listed; record 1 has \"M0X\", which differs by a suffix"},
+		{"", "M0X-", "not listed; record 1 has \"M0X\", which differs by a suffix"},
+		{"", "M0X.1", "not listed"},
+		{"", "M0X,1", "not listed"},
+		{"", "M0X01", "not listed"},
+		{"", "M0Y-1", "not listed"},
+		{"", "M0A", "not listed; record 2 has \"M0A/P\", which differs by a suffix"},
+		{"", "M0B", "not listed; record 3 has \"M0B-7\", which differs by a suffix"},
+		{"", "M0C", "not listed"},
+		{"PA3DEF", "PA3DEF",
+		 "not listed; it stands in the trailing fragment, which is never read"},
+		{std::string("PA3DEF\0X", 8), "PA3DEF",
+		 "not listed; it stands in the trailing fragment, which is never read"},
+		{"PA3DEFX", "PA3DEF", "not listed"},
+		{"PA3DE", "PA3DEF", "not listed"},
+		{"PA3DEF", "PA3DE", "not listed"},
+		{"", "G4ABCD", "not listed"},
+		{"", "G4ABCDE",
+		 "not listed; a callsign of 7 characters fits no well-formed record"},
+		{"", "ABCDEFGHIJKLMNOPQRST",
+		 "not listed; a callsign of 20 characters fits no well-formed record"},
+	};
+	const std::string table = dir + "/mybbs.tab";
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.call);
+		ASSERT_TRUE(
+			write_table(table,
+				    {record("G4ABC", local), record("M0X", local),
+				     record("M0A/P", local), record("M0B-7", local),
+				     record("M0C.1", local), raw_record("ABCDEFGHIJKLMNOPQRST")},
+				    c.tail));
+		Outcome o = run_prog(CHECK, {"-f", table, c.call});
+		EXPECT_EQ(o.status, 0);
+		EXPECT_EQ(o.out,
+			  "\"" + std::string(c.call) + "\": ishome 0, isknown 0: " + c.says + "\n");
+	}
 }
 
 // Whatever cannot serve as a table gives exit 2 at once, the reason on
