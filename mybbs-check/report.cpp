@@ -50,12 +50,10 @@ static int permission_findings(const struct stat &st)
 		stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX);
 	bool table_open = st.st_mode & S_IWOTH;
 	if (table_open)
-		printf("the table is writable by every user (mode %04o): any user of the host can "
-		       "change the answers\n",
+		printf("the table is writable by every user (mode %04o): any user of the host can change the answers\n",
 		       st.st_mode & 07777);
 	if (dir_open)
-		printf("its directory %s is writable by every user and not sticky (mode %04o): any "
-		       "user of the host can replace the table\n",
+		printf("its directory %s is writable by every user and not sticky (mode %04o): any user of the host can replace the table\n",
 		       quoted(dir).c_str(), ds.st_mode & 07777);
 	return table_open + dir_open;
 }
@@ -65,16 +63,14 @@ static int table_findings(const Walk &w)
 	std::string odd = awkward(LOCAL_BBS_CALL);
 	bool none = w.records == 0, nobody_home = !w.firsts.empty() && w.local == 0;
 	if (none)
-		puts("the table holds no whole record: ishome and isknown answer 0 to every "
-		     "callsign");
+		puts("the table holds no whole record: ishome and isknown answer 0 to every callsign");
 	if (!w.fragment.empty())
 		printf("trailing fragment of %zu bytes: never read as a record: %s\n",
 		       w.fragment.size(), quoted(w.fragment).c_str());
 	if (!odd.empty())
 		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", odd.c_str());
 	if (nobody_home)
-		puts("no listed callsign has the local BBS as home: ishome answers 0 to every "
-		     "callsign; was LOCAL_BBS_CALL built as meant?");
+		puts("no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?");
 	return none + !w.fragment.empty() + !odd.empty() + nobody_home;
 }
 
@@ -85,8 +81,7 @@ static bool long_finding(uintmax_t n, const MybbsRecord *rec)
 	if (call.size() == sizeof *rec)
 		printf("record %ju: no NUL in its 20 bytes: no callsign finds it\n", n);
 	else if (call.size() >= sizeof rec->call)
-		printf("record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu "
-		       "characters, finds it\n",
+		printf("record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu characters, finds it\n",
 		       n, quoted(call).c_str(), call.size());
 	return call.size() >= sizeof rec->call;
 }
@@ -121,12 +116,10 @@ static int field_findings(uintmax_t n, const MybbsRecord *rec)
 	if (call.empty())
 		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
 	else if (!odd_call.empty())
-		printf("record %ju: callsign %s has %s: a question in the usual upper case misses "
-		       "it\n",
+		printf("record %ju: callsign %s has %s: a question in the usual upper case misses it\n",
 		       n, quoted(call).c_str(), odd_call.c_str());
 	if (other_case)
-		printf("record %ju: home BBS %s is the local BBS in another letter case: ishome "
-		       "answers 0 for %s\n",
+		printf("record %ju: home BBS %s is the local BBS in another letter case: ishome answers 0 for %s\n",
 		       n, quoted(home_of(rec)).c_str(), quoted(call).c_str());
 	else if (!odd_home.empty())
 		printf("record %ju: home BBS %s has %s: ishome never takes it for the local BBS\n",

@@ -434,8 +434,11 @@ TEST(CheckAgainstTools, SameAnswers)
 	lower[0] = static_cast<char>(tolower(lower[0]));
 	const std::vector<std::string> homes = {local, lower, "DB0ABC", "", local + ".#23"};
 
-	int pairs = 0;
-	for (int t = 0; t < 60; t++) {
+	// Fewer where a process is slow to start (an emulator).
+	const char *env = getenv("MYBBS_CHECK_TABLES");
+	const long tables = env != nullptr ? strtol(env, nullptr, 10) : 60;
+	long pairs = 0;
+	for (long t = 0; t < tables; t++) {
 		std::vector<Record> records;
 		for (auto n = rng() % 12; n > 0; n--) {
 			switch (rng() % 6) {
@@ -487,7 +490,7 @@ TEST(CheckAgainstTools, SameAnswers)
 			EXPECT_EQ(known, run_prog(ISKNOWN, {args[q]}).status);
 		}
 	}
-	EXPECT_GE(pairs, 1000);
+	EXPECT_EQ(pairs, 20 * tables);
 	unlink(MYBBS_PATH);
 }
 
