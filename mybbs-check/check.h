@@ -7,10 +7,14 @@
 // table, and explain.cpp explains single answers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
 
 #include "mybbs.h"
 #include "mybbs_config.h"
@@ -18,11 +22,10 @@
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNUSABLE = 2 };
 
 // main.cpp
-extern const char *table;		// the table to read: -f's, or MYBBS_PATH
-extern bool table_given;		// whether -f gave it
-void complain(const std::string &what); // on standard error, after "mybbs-check: "
-void unusable(const std::string &why);	// why the table cannot be used
-FILE *open_or_say_why();		// as the tools open it; nullptr after unusable()
+extern const char *table;	       // the table to read: -f's, or MYBBS_PATH
+extern bool table_given;	       // whether -f gave it
+void unusable(const std::string &why); // why the table cannot be used, on standard error
+FILE *open_or_say_why();	       // as the tools open it; nullptr after unusable()
 
 // text.cpp
 const char *bytes_of(const MybbsRecord *rec);

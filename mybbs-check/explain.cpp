@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: ISC
 // Each answer on a line with what made it: the record that decided, or why none did.
-#include <optional>
-#include <utility>
-
 #include "check.h"
 
 // The first record of some kind, and where it stands.

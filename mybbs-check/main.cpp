@@ -3,7 +3,7 @@
 // the table. Exits 0 when the table was read and nothing was found wrong, 1
 // when there are findings, 2 when the table cannot be used or on wrong usage.
 #include <cerrno>
-#include <unistd.h>
+#include <err.h>
 
 #include "check.h"
 
@@ -13,14 +13,10 @@ static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
 const char *table = MYBBS_PATH;
 bool table_given = false;
 
-void complain(const std::string &what)
-{
-	fprintf(stderr, "mybbs-check: %s\n", what.c_str());
-}
-
 void unusable(const std::string &why)
 {
-	complain(quoted(table) + ": " + why + ": ishome and isknown answer 0 to every callsign");
+	warnx("%s: %s: ishome and isknown answer 0 to every callsign", quoted(table).c_str(),
+	      why.c_str());
 }
 
 // Why the module would not open the table, in the operator's terms: only
@@ -60,8 +56,8 @@ int main(int argc, char *argv[])
 			listing = true;
 		} else {
 			char opt = static_cast<char>(optopt);
-			complain((c == ':' ? "option needs an argument: " : "unknown option: ") +
-				 quoted({&opt, 1}));
+			warnx("%s: %s", c == ':' ? "option needs an argument" : "unknown option",
+			      quoted({&opt, 1}).c_str());
 			fputs("usage: mybbs-check [-l] [-f table] [callsign ...]\n", stderr);
 			return EXIT_UNUSABLE;
 		}
@@ -69,7 +65,7 @@ int main(int argc, char *argv[])
 	int status =
 		optind == argc ? report(listing) : answer(argv + optind, argc - optind, listing);
 	if (fflush(stdout) != 0 || ferror(stdout)) {
-		complain("cannot write the report");
+		warnx("cannot write the report");
 		return EXIT_UNUSABLE;
 	}
 	return status;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: ISC
 // The report: what the table is, then a line per finding on it and its records.
-#include <algorithm>
 #include <pwd.h>
-#include <unistd.h>
-#include <unordered_map>
 
 #include "check.h"
 
@@ -15,6 +12,15 @@ struct Walk {
 	// The first record of each callsign, the only one ever read.
 	std::unordered_map<std::string, uintmax_t> firsts;
 };
+
+static int findings;
+
+// A finding is a line of its own, and counted as it is printed.
+static void finding(const std::string &line)
+{
+	puts(line.c_str());
+	findings++;
+}
 
 static bool walk(FILE *fp, off_t size, Walk *w)
 {
@@ -39,58 +45,56 @@ static bool walk(FILE *fp, off_t size, Walk *w)
 	return got >= 0;
 }
 
-// Whether the table or its directory can be written by any user; how many.
-static int permission_findings(const struct stat &st)
+// Whether the table or its directory can be written by any user.
+static void permission_findings(const struct stat &st)
 {
 	std::string dir = table;
 	size_t slash = dir.rfind('/');
 	dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
 	struct stat ds;
-	bool dir_open =
-		stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX);
-	bool table_open = st.st_mode & S_IWOTH;
-	if (table_open)
-		printf("the table is writable by every user (mode %04o): any user of the host can change the answers\n",
-		       st.st_mode & 07777);
-	if (dir_open)
-		printf("its directory %s is writable by every user and not sticky (mode %04o): any user of the host can replace the table\n",
-		       quoted(dir).c_str(), ds.st_mode & 07777);
-	return table_open + dir_open;
+	if (st.st_mode & S_IWOTH)
+		finding(format(
+			"the table is writable by every user (mode %04o): any user of the host can change the answers",
+			st.st_mode & 07777));
+	if (stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX))
+		finding(format(
+			"its directory %s is writable by every user and not sticky (mode %04o): any user of the host can replace the table",
+			quoted(dir).c_str(), ds.st_mode & 07777));
 }
 
-static int table_findings(const Walk &w)
+static void table_findings(const Walk &w)
 {
 	std::string odd = awkward(LOCAL_BBS_CALL);
-	bool none = w.records == 0, nobody_home = !w.firsts.empty() && w.local == 0;
-	if (none)
-		puts("the table holds no whole record: ishome and isknown answer 0 to every callsign");
+	if (w.records == 0)
+		finding("the table holds no whole record: ishome and isknown answer 0 to every callsign");
 	if (!w.fragment.empty())
-		printf("trailing fragment of %zu bytes: never read as a record: %s\n",
-		       w.fragment.size(), quoted(w.fragment).c_str());
+		finding(format("trailing fragment of %zu bytes: never read as a record: %s",
+			       w.fragment.size(), quoted(w.fragment).c_str()));
 	if (!odd.empty())
-		printf("LOCAL_BBS_CALL has %s: was it built as meant?\n", odd.c_str());
-	if (nobody_home)
-		puts("no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?");
-	return none + !w.fragment.empty() + !odd.empty() + nobody_home;
+		finding(format("LOCAL_BBS_CALL has %s: was it built as meant?", odd.c_str()));
+	if (!w.firsts.empty() && w.local == 0)
+		finding("no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?");
 }
 
-// A record with no NUL before byte 7: no callsign finds it, or a long one.
+// A record with no NUL before byte 7, which no callsign or only a long one
+// finds; whether it is one.
 static bool long_finding(uintmax_t n, const MybbsRecord *rec)
 {
 	std::string_view call = call_of(rec);
 	if (call.size() == sizeof *rec)
-		printf("record %ju: no NUL in its 20 bytes: no callsign finds it\n", n);
+		finding(format("record %ju: no NUL in its 20 bytes: no callsign finds it", n));
 	else if (call.size() >= sizeof rec->call)
-		printf("record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu characters, finds it\n",
-		       n, quoted(call).c_str(), call.size());
+		finding(format(
+			"record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu characters, finds it",
+			n, quoted(call).c_str(), call.size()));
 	return call.size() >= sizeof rec->call;
 }
 
-// A record never read, since an earlier one has its callsign. That one is
-// read again rather than kept for every callsign: duplicates are few.
+// A record never read, since an earlier one has its callsign; whether it is
+// one. That one is read again rather than kept for every callsign:
+// duplicates are few, and most tables have none.
 static bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, const Walk &w)
 {
-	// Most tables have no duplicate: then no callsign is looked up again.
 	uintmax_t first = w.duplicates > 0 ? w.firsts.at(std::string(call_of(rec))) : n;
 	if (first == n)
 		return false;
@@ -101,44 +105,30 @@ static bool duplicate_finding(FILE *fp, uintmax_t n, const MybbsRecord *rec, con
 			      ? "same home BBS"
 			      : format("its home BBS %s is another than the first's %s",
 				       quoted(home_of(rec)).c_str(), quoted(home_of(&f)).c_str());
-	printf("record %ju: %s listed again, first in record %ju: never read; %s\n", n,
-	       quoted(call_of(rec)).c_str(), first, how.c_str());
+	finding(format("record %ju: %s listed again, first in record %ju: never read; %s", n,
+		       quoted(call_of(rec)).c_str(), first, how.c_str()));
 	return true;
 }
 
 // Bytes in either field that a question would not match as they stand.
-static int field_findings(uintmax_t n, const MybbsRecord *rec)
+static void field_findings(uintmax_t n, const MybbsRecord *rec)
 {
 	std::string_view call = call_of(rec), home = home_of(rec).substr(0, sizeof rec->homebbs);
 	std::string odd_call = awkward(call), odd_home = awkward(home);
-	bool other_case =
-		!mybbs_home_is(rec, LOCAL_BBS_CALL) && same_ignoring_case(home, LOCAL_BBS_CALL);
 	if (call.empty())
-		printf("record %ju: empty callsign: only an empty argument finds it\n", n);
+		finding(format("record %ju: empty callsign: only an empty argument finds it", n));
 	else if (!odd_call.empty())
-		printf("record %ju: callsign %s has %s: a question in the usual upper case misses it\n",
-		       n, quoted(call).c_str(), odd_call.c_str());
-	if (other_case)
-		printf("record %ju: home BBS %s is the local BBS in another letter case: ishome answers 0 for %s\n",
-		       n, quoted(home_of(rec)).c_str(), quoted(call).c_str());
+		finding(format(
+			"record %ju: callsign %s has %s: a question in the usual upper case misses it",
+			n, quoted(call).c_str(), odd_call.c_str()));
+	if (!mybbs_home_is(rec, LOCAL_BBS_CALL) && same_ignoring_case(home, LOCAL_BBS_CALL))
+		finding(format(
+			"record %ju: home BBS %s is the local BBS in another letter case: ishome answers 0 for %s",
+			n, quoted(home_of(rec)).c_str(), quoted(call).c_str()));
 	else if (!odd_home.empty())
-		printf("record %ju: home BBS %s has %s: ishome never takes it for the local BBS\n",
-		       n, quoted(home_of(rec)).c_str(), odd_home.c_str());
-	return (call.empty() || !odd_call.empty()) + (other_case || !odd_home.empty());
-}
-
-// The findings on each record; how many. A record that no callsign finds,
-// or that is never read, has no other finding worth the noise.
-static int record_findings(FILE *fp, const Walk &w)
-{
-	rewind(fp);
-	int found = 0;
-	MybbsRecord rec;
-	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
-		found += long_finding(n, &rec) || duplicate_finding(fp, n, &rec, w)
-				 ? 1
-				 : field_findings(n, &rec);
-	return found;
+		finding(format(
+			"record %ju: home BBS %s has %s: ishome never takes it for the local BBS",
+			n, quoted(home_of(rec)).c_str(), odd_home.c_str()));
 }
 
 void list(FILE *fp)
@@ -154,12 +144,13 @@ void list(FILE *fp)
 		       quoted({bytes_of(&rec), size_t(got)}).c_str());
 }
 
+// What the table is, then its findings: the file's, the whole table's, and
+// each record's. A record that no callsign finds, or that is never read,
+// has no other finding worth the noise.
 int report(bool listing)
 {
-	std::string how = "built in";
-	if (table_given)
-		how = "with -f; the tools read " + quoted(MYBBS_PATH);
-	printf("table: %s (%s)\n", quoted(table).c_str(), how.c_str());
+	std::string given = "with -f; the tools read " + quoted(MYBBS_PATH);
+	printf("table: %s (%s)\n", quoted(table).c_str(), table_given ? given.c_str() : "built in");
 	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
 	fflush(stdout); // before a reason on standard error, which is not buffered
 	FILE *fp = open_or_say_why();
@@ -176,17 +167,22 @@ int report(bool listing)
 		fclose(fp);
 		return EXIT_UNUSABLE;
 	}
-	std::string fragment = "no trailing fragment";
-	if (!w.fragment.empty())
-		fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
-	printf("records: %ju whole, %s\n", w.records, fragment.c_str());
+	std::string fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
+	printf("records: %ju whole, %s\n", w.records,
+	       w.fragment.empty() ? "no trailing fragment" : fragment.c_str());
 	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
 	       w.local);
 	if (listing)
 		list(fp);
-	int found = permission_findings(st) + table_findings(w) + record_findings(fp, w);
+	permission_findings(st);
+	table_findings(w);
+	rewind(fp);
+	MybbsRecord rec;
+	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
+		if (!long_finding(n, &rec) && !duplicate_finding(fp, n, &rec, w))
+			field_findings(n, &rec);
 	fclose(fp);
-	if (found == 0)
+	if (findings == 0)
 		puts("no findings");
-	return found > 0 ? EXIT_FINDINGS : EXIT_CLEAN;
+	return findings > 0 ? EXIT_FINDINGS : EXIT_CLEAN;
 }

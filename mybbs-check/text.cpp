@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: ISC
 // How bytes from the table or the command line are shown, and what in them
 // would surprise a caller.
-#include <algorithm>
 #include <cstdarg>
-#include <cstddef>
 #include <pwd.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include "check.h"
 
@@ -22,13 +19,13 @@ std::string_view call_of(const MybbsRecord *rec)
 
 std::string_view home_of(const MybbsRecord *rec)
 {
-	constexpr size_t at = offsetof(MybbsRecord, homebbs);
-	return {bytes_of(rec) + at, strnlen(bytes_of(rec) + at, sizeof *rec - at)};
+	const char *home = bytes_of(rec) + sizeof rec->call;
+	return {home, strnlen(home, sizeof *rec - sizeof rec->call)};
 }
 
 // Only printable ASCII is shown as it is, and not the quote and backslash,
-// which would make the rest ambiguous; every other byte as \xHH. No table can
-// send a control sequence to the operator's terminal.
+// which would make the rest ambiguous: no table can send a control sequence
+// to the operator's terminal.
 std::string quoted(std::string_view s)
 {
 	std::string q = "\"";
@@ -83,8 +80,7 @@ const char *file_kind(mode_t mode)
 std::string user_name()
 {
 	const passwd *pw = getpwuid(geteuid());
-	return quoted(pw != nullptr ? pw->pw_name : "?") + " (uid " + std::to_string(geteuid()) +
-	       ")";
+	return format("%s (uid %u)", quoted(pw != nullptr ? pw->pw_name : "?").c_str(), geteuid());
 }
 
 // printf-style, so that the compiler checks each format against its arguments.
@@ -93,9 +89,8 @@ std::string format(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 	va_list ap;
 	va_start(ap, fmt);
 	// NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start is just above
-	int n = vsnprintf(nullptr, 0, fmt, ap);
+	std::string s(static_cast<size_t>(std::max(vsnprintf(nullptr, 0, fmt, ap), 0)), '\0');
 	va_end(ap);
-	std::string s(static_cast<size_t>(std::max(n, 0)), '\0');
 	va_start(ap, fmt);
 	vsnprintf(s.data(), s.size() + 1, fmt, ap);
 	va_end(ap);
