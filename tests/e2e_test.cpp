@@ -39,6 +39,18 @@ void remove_table()
 	remove(MYBBS_PATH);
 }
 
+// The cases share the table path the programs were built with, inside the
+// build tree; a case that passes leaves nothing there.
+class EndToEnd : public testing::Test
+{
+protected:
+	void TearDown() override
+	{
+		if (!HasFailure())
+			remove_table();
+	}
+};
+
 void table(const std::vector<Record> &records, std::string_view tail = {})
 {
 	remove_table();
@@ -81,7 +93,7 @@ struct Case {
 	int ishome, isknown;
 };
 
-TEST(EndToEnd, AnswersAsTheTableSays)
+TEST_F(EndToEnd, AnswersAsTheTableSays)
 {
 	const Record g4abc = record("G4ABC", local), dl1xyz = record("DL1XYZ", "DB0ABC"),
 		     no_home = record("2E0AAA");
@@ -122,7 +134,7 @@ TEST(EndToEnd, AnswersAsTheTableSays)
 	}
 }
 
-TEST(EndToEnd, TableThatCannotBeReadIsNo)
+TEST_F(EndToEnd, TableThatCannotBeReadIsNo)
 {
 	remove_table();
 	EXPECT_EQ(ishome({"G4ABC"}), 0) << "missing table";
@@ -138,7 +150,7 @@ TEST(EndToEnd, TableThatCannotBeReadIsNo)
 // Whatever else the table path names, the programs answer 0 at once, in
 // silence, and read nothing from it: not a FIFO's writer, not a device, not
 // the caller's own input.
-TEST(EndToEnd, OnlyARegularFileIsATable)
+TEST_F(EndToEnd, OnlyARegularFileIsATable)
 {
 	const auto no = std::make_pair(0, 0);
 
@@ -175,7 +187,7 @@ TEST(EndToEnd, OnlyARegularFileIsATable)
 }
 
 // A table past 2 GiB is scanned like any other, on 32-bit targets too.
-TEST(EndToEnd, TablePastTwoGiB)
+TEST_F(EndToEnd, TablePastTwoGiB)
 {
 	table({record("G4ABC", local)});
 	ASSERT_EQ(truncate(MYBBS_PATH, (off_t{1} << 31) + 20), 0) << strerror(errno); // sparse
@@ -187,7 +199,7 @@ TEST(EndToEnd, TablePastTwoGiB)
 // Root reads any file, so as root the programs run without the two
 // capabilities that override file modes. A readable table first proves they
 // reach it that way, so that the 0 after it comes from the mode alone.
-TEST(EndToEnd, TableWithoutReadPermissionIsNo)
+TEST_F(EndToEnd, TableWithoutReadPermissionIsNo)
 {
 	std::vector<std::string> as;
 	if (geteuid() == 0)
@@ -221,7 +233,7 @@ uint32_t table_events(const char *prog, const std::vector<std::string> &args)
 	return mask;
 }
 
-TEST(EndToEnd, OpensTheTableReadOnlyAndOnlyWhenAsked)
+TEST_F(EndToEnd, OpensTheTableReadOnlyAndOnlyWhenAsked)
 {
 	table({record("G4ABC", local)});
 	for (const char *prog : {ISHOME, ISKNOWN}) {
@@ -271,7 +283,7 @@ bool rename_keeps_name()
 // reader sees whole versions, it is that answer. Where a rename leaves a
 // moment without a table, it is that answer or 0, "no table", and never
 // another.
-TEST(EndToEnd, TableRewrittenWhileRead)
+TEST_F(EndToEnd, TableRewrittenWhileRead)
 {
 	// Fewer where a process is slow to start (an emulator, a sanitizer).
 	const char *env = getenv("MYBBS_REWRITE_ROUNDS");
