@@ -144,9 +144,38 @@ void list(FILE *fp)
 		       quoted({bytes_of(&rec), size_t(got)}).c_str());
 }
 
-// What the table is, then its findings: the file's, the whole table's, and
-// each record's. A record that no callsign finds, or that is never read,
-// has no other finding worth the noise.
+// The findings on each record. A record that no callsign finds, or that is
+// never read, has no other finding worth the noise.
+static void record_findings(FILE *fp, const Walk &w)
+{
+	rewind(fp);
+	MybbsRecord rec;
+	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
+		if (!long_finding(n, &rec) && !duplicate_finding(fp, n, &rec, w))
+			field_findings(n, &rec);
+}
+
+// What the file is: its kind, size, mode and owner, and who reads it.
+static void summary(const struct stat &st)
+{
+	const passwd *pw = getpwuid(st.st_uid);
+	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", st.st_uid);
+	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(st.st_mode),
+	       intmax_t{st.st_size}, st.st_mode & 07777, owner.c_str(), user_name().c_str());
+}
+
+// What the walk found in the table as a whole.
+static void summary(const Walk &w)
+{
+	std::string fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
+	printf("records: %ju whole, %s\n", w.records,
+	       w.fragment.empty() ? "no trailing fragment" : fragment.c_str());
+	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
+	       w.local);
+}
+
+// Which table and local BBS, what the table is, then its findings: the
+// file's, the whole table's, and each record's.
 int report(bool listing)
 {
 	std::string given = "with -f; the tools read " + quoted(MYBBS_PATH);
@@ -158,29 +187,18 @@ int report(bool listing)
 		return EXIT_UNUSABLE;
 	struct stat st = {};
 	fstat(fileno(fp), &st); // on an open descriptor, only a fault could fail
-	const passwd *pw = getpwuid(st.st_uid);
-	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", st.st_uid);
-	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(st.st_mode),
-	       intmax_t{st.st_size}, st.st_mode & 07777, owner.c_str(), user_name().c_str());
+	summary(st);
 	Walk w;
 	if (!walk(fp, st.st_size, &w)) {
 		fclose(fp);
 		return EXIT_UNUSABLE;
 	}
-	std::string fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
-	printf("records: %ju whole, %s\n", w.records,
-	       w.fragment.empty() ? "no trailing fragment" : fragment.c_str());
-	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", w.firsts.size(),
-	       w.local);
+	summary(w);
 	if (listing)
 		list(fp);
 	permission_findings(st);
 	table_findings(w);
-	rewind(fp);
-	MybbsRecord rec;
-	for (uintmax_t n = 0; n < w.records && read_mybbs_record(fp, &rec) == sizeof rec; n++)
-		if (!long_finding(n, &rec) && !duplicate_finding(fp, n, &rec, w))
-			field_findings(n, &rec);
+	record_findings(fp, w);
 	fclose(fp);
 	if (findings == 0)
 		puts("no findings");
