@@ -178,6 +178,7 @@ struct Edge {
 	std::string tail{};
 	mode_t table_mode = 0644, dir_mode = 0755;
 	int callsigns = -1; // the count of listed callsigns, where it is at stake
+	bool last = true;   // says is the report's last line: no other finding follows
 };
 
 void expect_report(const std::string &dir, const Edge &e)
@@ -195,6 +196,9 @@ void expect_report(const std::string &dir, const Edge &e)
 	const std::string line = e.says.empty() ? " have the local BBS as home\nno findings\n"
 						: "\n" + e.says + "\n";
 	EXPECT_NE(o.out.find(line), std::string::npos) << o.out;
+	if (e.last) {
+		EXPECT_EQ(o.out.rfind(line), o.out.size() - line.size()) << o.out;
+	}
 	if (e.callsigns >= 0) {
 		EXPECT_NE(o.out.find("\nlisted callsigns: " + std::to_string(e.callsigns) + ", "),
 			  std::string::npos)
@@ -220,6 +224,7 @@ TEST_F(Check, FindingsAtTheirEdges)
 	const Edge edges[] = {
 		{"callsign of 6", {g4abc, record("G4ABCD", local)}, ""},
 		{"callsign of 7", {g4abc, raw_record("G4ABCDE")}, no_nul_at + "\"G4ABCDE\", 7 characters, finds it", "", 0644, 0755, 2},
+		{"callsign of 7 in lower case", {g4abc, raw_record("g4abcde")}, no_nul_at + "\"g4abcde\", 7 characters, finds it"},
 		{"callsign of 19", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQ")}, no_nul_at + "\"G4ABCDEFGHIJKLMNOPQ\", 19 characters, finds it", "", 0644, 0755, 2},
 		{"callsign of 20", {g4abc, raw_record("G4ABCDEFGHIJKLMNOPQR")}, "record 1: no NUL in its 20 bytes: no callsign finds it", "", 0644, 0755, 1},
 		{"empty callsign", {g4abc, record("", local)}, "record 1: empty callsign: only an empty argument finds it"},
@@ -241,7 +246,8 @@ TEST_F(Check, FindingsAtTheirEdges)
 		{"four bytes of the local", {g4abc, record("G7XYZ", lower.substr(0, 4))}, home + lower.substr(0, 4) + "\" has lower case: ishome never takes it for the local BBS"},
 		{"one local user", {dl1xyz, g4abc}, ""},
 		{"no local user", {dl1xyz}, "no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?"},
-		{"local only in a duplicate", {record("G4ABC", "DB0ABC"), g4abc}, "no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?"},
+		{"local only in a duplicate", {record("G4ABC", "DB0ABC"), g4abc}, "no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?", "", 0644, 0755, -1, false},
+		{"duplicate, the local BBS in lower case", {g4abc, record("G4ABC", lower)}, "record 1: \"G4ABC\" listed again, first in record 0: never read; its home BBS \"" + lower + "\" is another than the first's \"" + local + "\""},
 		{"duplicate, home longer", {g4abc, record("G4ABC", local + ".#23")}, "record 1: \"G4ABC\" listed again, first in record 0: never read; its home BBS \"" + local + ".#23\" is another than the first's \"" + local + "\""},
 		{"duplicate, rest after the home differs", {g4abc, raw_record(std::string("G4ABC\0\0", 7) + local + std::string("\0XYZ", 4))}, "record 1: \"G4ABC\" listed again, first in record 0: never read; same home BBS"},
 		{"callsign equal but for case", {g4abc, record("g4abc", local)}, "record 1: callsign \"g4abc\" has lower case: a question in the usual upper case misses it"},
