@@ -156,7 +156,7 @@ static void record_findings(FILE *fp, const Walk &w)
 }
 
 // What the file is: its kind, size, mode and owner, and who reads it.
-static void summary(const struct stat &st)
+static void file_summary(const struct stat &st)
 {
 	const passwd *pw = getpwuid(st.st_uid);
 	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", st.st_uid);
@@ -165,7 +165,7 @@ static void summary(const struct stat &st)
 }
 
 // What the walk found in the table as a whole.
-static void summary(const Walk &w)
+static void table_summary(const Walk &w)
 {
 	std::string fragment = format("and a trailing fragment of %zu bytes", w.fragment.size());
 	printf("records: %ju whole, %s\n", w.records,
@@ -187,13 +187,13 @@ int report(bool listing)
 		return EXIT_UNUSABLE;
 	struct stat st = {};
 	fstat(fileno(fp), &st); // on an open descriptor, only a fault could fail
-	summary(st);
+	file_summary(st);
 	Walk w;
 	if (!walk(fp, st.st_size, &w)) {
 		fclose(fp);
 		return EXIT_UNUSABLE;
 	}
-	summary(w);
+	table_summary(w);
 	if (listing)
 		list(fp);
 	permission_findings(st);
