@@ -115,13 +115,15 @@ function(mybbs_decide_link)
 	set(MYBBS_LINK ${link} PARENT_SCOPE)
 endfunction()
 
-# Gives the interface targets COMPILE (the module and the programs) and
-# LINK (the programs alone) the link that MYBBS_LINK names: PIE through
-# CMake's POSITION_INDEPENDENT_CODE, which links a dynamic PIE with -pie once
-# check_pie_supported() has run; a static PIE with -static-pie alone.
-function(mybbs_link compile link)
+# Links the programs as MYBBS_LINK says, through the interface target LINK
+# (the programs alone). PIE through CMake's POSITION_INDEPENDENT_CODE, for
+# every target from here down, the tests and the table writer too, so that
+# a package's build log shows the same hardening on every line; a dynamic
+# PIE is linked with -pie once check_pie_supported() has run, a static PIE
+# with -static-pie alone.
+macro(mybbs_link link)
 	if(MYBBS_LINK MATCHES "pie")
-		set_property(TARGET ${compile} PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
+		set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 	endif()
 	if(MYBBS_LINK STREQUAL "pie")
 		include(CheckPIESupported)
@@ -129,7 +131,7 @@ function(mybbs_link compile link)
 	elseif(MYBBS_LINK MATCHES "^static")
 		target_link_options(${link} INTERFACE -${MYBBS_LINK})
 	endif()
-endfunction()
+endmacro()
 
 # Gives the interface targets COMPILE and LINK the rest of the usual hardening of a
 # distribution's binaries: full RELRO, a stack protector and, but in Debug
