@@ -59,6 +59,8 @@ if(MAN)
 				MAN_DISABLE_SECCOMP=1
 				"${MAN}" -M "${DEST}/usr/share/man" -P cat ${page}
 			OUTPUT_VARIABLE shown ERROR_QUIET RESULT_VARIABLE rc)
+		# A path too long for a line goes on after one of its slashes.
+		string(REGEX REPLACE "/\n +" "/" shown "${shown}")
 		foreach(value "ishome, isknown" "${MYBBS_PATH}" "${LOCAL_BBS_CALL}")
 			string(FIND "${shown}" "${value}" at)
 			if(NOT rc EQUAL 0 OR at EQUAL -1)
