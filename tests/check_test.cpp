@@ -373,7 +373,8 @@ TEST_F(Check, UnusableTable)
 {
 	std::vector<std::string> as;
 	if (geteuid() == 0) // root reads any file: drop what overrides the mode
-		as = {"setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"};
+		as = {"setpriv", "--inh-caps=-dac_override,-dac_read_search",
+		      "--bounding-set=-dac_override,-dac_read_search", "--"};
 	const std::string unreadable = dir + "/unreadable", fifo = dir + "/fifo";
 	ASSERT_TRUE(write_table(unreadable, {record("G4ABC", local)}));
 	ASSERT_EQ(chmod(unreadable.c_str(), 0), 0);
