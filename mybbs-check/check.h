@@ -1,34 +1,34 @@
 // SPDX-License-Identifier: ISC
-// mybbs-check says in words what ishome and isknown answer about each
-// callsign, and why; with no callsign, it reports on the home-BBS table
-// itself. It is for the people who run the BBS: the tools say nothing by
-// design. By role: main.cpp reads the options and opens the table, text.cpp
-// shows bytes and names what is odd in them, report.cpp reports on the whole
-// table, and explain.cpp explains single answers.
+// mybbs-check's parts, from the top down: each file calls only the ones
+// after it, and the table module.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <unordered_map>
 
 #include "mybbs.h"
 #include "mybbs_config.h"
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNUSABLE = 2 };
 
-// main.cpp
-extern const char *table;	       // the table to read: -f's, or MYBBS_PATH
-extern bool table_given;	       // whether -f gave it
-void unusable(const std::string &why); // why the table cannot be used, on standard error
-FILE *open_or_say_why();	       // as the tools open it; nullptr after unusable()
+// main.cpp: the options; opens the table as the tools do, or finds why it
+// cannot, and hands it to one of the modes.
+struct Table {
+	const char *path;    // -f's, or MYBBS_PATH
+	bool given;	     // whether -f gave it
+	FILE *fp = nullptr;  // nullptr when it cannot be used,
+	std::string why{};   // and then why not
+	struct stat st = {}; // what it is, as its open found it
+};
 
-// text.cpp
-const char *bytes_of(const MybbsRecord *rec);
+// report.cpp: with no callsign, what the table is and a line per finding.
+int report(const Table &t, bool listing);
+
+// explain.cpp: each callsign's answers, and the record that made them.
+int explain(const Table &t, char *const calls[], int n, bool listing);
+
+// text.cpp: how bytes are shown, and what in them would surprise a caller.
 std::string_view call_of(const MybbsRecord *rec); // the bytes before the first NUL, or all 20
 std::string_view home_of(const MybbsRecord *rec); // from byte 7 to a NUL
 std::string quoted(std::string_view s);		  // in double quotes, safe for a terminal
@@ -37,10 +37,23 @@ bool same_ignoring_case(std::string_view a, std::string_view b);
 const char *file_kind(mode_t mode);
 std::string user_name(); // the user running the check, and the uid
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void list(const Table &t); // every record, indented so that none reads as a finding
+void unusable(const Table &t, const std::string &why); // on standard error
 
-// report.cpp
-int report(bool listing);
-void list(FILE *fp); // every record, indented so that none reads as a finding
-
-// explain.cpp
-int answer(char *const calls[], int n, bool listing);
+// Reads the table from its start in file order, as the tools do, and calls
+// visit(n, rec) on each whole record until it returns false. Returns the
+// trailing fragment's length, with its bytes in *fragment, or -1 when a
+// read failed.
+template <class Visit>
+int each_record(const Table &t, std::string *fragment, Visit visit)
+{
+	rewind(t.fp);
+	MybbsRecord rec;
+	int got;
+	for (uintmax_t n = 0; (got = read_mybbs_record(t.fp, &rec)) == sizeof rec; n++)
+		if (!visit(n, rec))
+			return 0;
+	if (fragment != nullptr && got > 0)
+		fragment->assign(reinterpret_cast<const char *>(&rec), size_t(got));
+	return got;
+}

@@ -1,36 +1,14 @@
 // SPDX-License-Identifier: ISC
 // Each answer on a line with what made it: the record that decided, or why none did.
+#include <optional>
+
 #include "check.h"
 
-// The first record of some kind, and where it stands.
+// A record of some kind, and where it stands.
 struct Hit {
 	uintmax_t n;
 	MybbsRecord rec;
 };
-
-// rec is what the module's scan returned: the first record equal to it byte
-// for byte. Later ones with its callsign are never read.
-static std::string explain_found(FILE *fp, const MybbsRecord *rec)
-{
-	rewind(fp);
-	std::optional<uintmax_t> decided;
-	std::optional<Hit> again;
-	MybbsRecord r;
-	for (uintmax_t n = 0; !again && read_mybbs_record(fp, &r) == sizeof r; n++)
-		if (!decided && memcmp(&r, rec, sizeof r) == 0)
-			decided = n;
-		else if (decided && call_of(&r) == call_of(rec))
-			again = Hit{n, r};
-	if (!decided)
-		return "the record it found is gone: the table changed meanwhile";
-	std::string why = format("record %ju, home BBS %s", *decided, quoted(home_of(rec)).c_str());
-	if (!mybbs_home_is(rec, LOCAL_BBS_CALL))
-		why += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
-	if (again)
-		why += format("; listed again in record %ju, home BBS %s, which is never read",
-			      again->n, quoted(home_of(&again->rec)).c_str());
-	return why;
-}
 
 // Whether one callsign is the other followed by '-' or '/' and more, in
 // either letter case.
@@ -42,54 +20,65 @@ static bool differ_by_suffix(std::string_view a, std::string_view b)
 	       (b[a.size()] == '-' || b[a.size()] == '/');
 }
 
-// The first record with the callsign in another letter case, else the first
-// that differs by a suffix, else the callsign in the trailing fragment.
-static std::string explain_missing(FILE *fp, std::string_view call)
+// One read of the table for the callsign: the record that decides and the
+// next with its callsign; or else the first in another letter case, the
+// first that differs by a suffix, or the trailing fragment.
+static std::string why(const Table &t, std::string_view call)
 {
-	rewind(fp);
-	std::optional<Hit> other_case, suffix;
-	MybbsRecord r;
-	int got;
-	for (uintmax_t n = 0; (got = read_mybbs_record(fp, &r)) == sizeof r; n++)
-		if (call_of(&r).size() == sizeof r)
-			continue;
-		else if (!other_case && same_ignoring_case(call_of(&r), call))
-			other_case = Hit{n, r};
-		else if (!suffix && differ_by_suffix(call_of(&r), call))
-			suffix = Hit{n, r};
+	std::optional<Hit> decides, again, other_case, suffix;
+	std::string fragment;
+	each_record(t, &fragment, [&](uintmax_t n, const MybbsRecord &rec) {
+		std::string_view c = call_of(&rec);
+		if (c.size() == sizeof rec) // no NUL: no callsign finds it
+			return true;
+		if (c == call)
+			(decides ? again : decides) = Hit{n, rec};
+		else if (!other_case && same_ignoring_case(c, call))
+			other_case = Hit{n, rec};
+		else if (!suffix && differ_by_suffix(c, call))
+			suffix = Hit{n, rec};
+		return !again;
+	});
+	if (decides) {
+		std::string why = format("record %ju, home BBS %s", decides->n,
+					 quoted(home_of(&decides->rec)).c_str());
+		if (!mybbs_home_is(&decides->rec, LOCAL_BBS_CALL))
+			why += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
+		if (again) // never read
+			why += format(
+				"; listed again in record %ju, home BBS %s, which is never read",
+				again->n, quoted(home_of(&again->rec)).c_str());
+		return why;
+	}
 	if (other_case)
 		return format("not listed; record %ju has %s, in another letter case",
 			      other_case->n, quoted(call_of(&other_case->rec)).c_str());
 	if (suffix)
 		return format("not listed; record %ju has %s, which differs by a suffix", suffix->n,
 			      quoted(call_of(&suffix->rec)).c_str());
-	if (got > 0 && std::string_view(bytes_of(&r), strnlen(bytes_of(&r), size_t(got))) == call)
+	if (!fragment.empty() && fragment.c_str() == call)
 		return "not listed; it stands in the trailing fragment, which is never read";
-	if (call.size() >= sizeof r.call)
+	if (call.size() >= sizeof MybbsRecord::call)
 		return format("not listed; a callsign of %zu characters fits no well-formed record",
 			      call.size());
 	return "not listed";
 }
 
-int answer(char *const calls[], int n, bool listing)
+int explain(const Table &t, char *const calls[], int n, bool listing)
 {
-	FILE *fp = open_or_say_why();
-	if (fp != nullptr && listing)
-		list(fp);
+	if (t.fp == nullptr)
+		unusable(t, t.why);
+	else if (listing)
+		list(t);
 	for (int i = 0; i < n; i++) {
 		// The answers are the tools' own: the module's scan and home
 		// test, on the same file.
 		MybbsRecord rec;
-		bool known = find_mybbs_record(table, calls[i], &rec);
+		bool known = find_mybbs_record(t.path, calls[i], &rec);
 		bool home = known && mybbs_home_is(&rec, LOCAL_BBS_CALL);
-		std::string why = fp == nullptr ? "the table cannot be read"
-				  : known	? explain_found(fp, &rec)
-						: explain_missing(fp, calls[i]);
 		printf("%s: ishome %d, isknown %d: %s\n", quoted(calls[i]).c_str(),
-		       home ? EXIT_YES : EXIT_NO, known ? EXIT_YES : EXIT_NO, why.c_str());
+		       home ? EXIT_YES : EXIT_NO, known ? EXIT_YES : EXIT_NO,
+		       t.fp == nullptr ? "the table cannot be read" : why(t, calls[i]).c_str());
 	}
-	if (fp == nullptr)
-		return EXIT_UNUSABLE;
-	fclose(fp);
-	return EXIT_CLEAN;
+	return t.fp == nullptr ? EXIT_UNUSABLE : EXIT_CLEAN;
 }

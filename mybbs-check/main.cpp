@@ -1,57 +1,44 @@
 // SPDX-License-Identifier: ISC
-// mybbs-check [-l] [-f TABLE] [CALLSIGN ...]: its options, and where it opens
-// the table. Exits 0 when the table was read and nothing was found wrong, 1
-// when there are findings, 2 when the table cannot be used or on wrong usage.
+// mybbs-check [-l] [-f TABLE] [CALLSIGN ...]: reports on the table, or
+// explains each callsign's answers. Exits 0 when all is well, 1 on findings,
+// 2 when the table cannot be used, on wrong usage, and on a failed write.
 #include <cerrno>
+#include <cstring>
 #include <err.h>
+#include <fcntl.h>
+#include <libgen.h>
+#include <unistd.h>
 
 #include "check.h"
 
 static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
 	      "LOCAL_BBS_CALL must be five characters");
 
-const char *table = MYBBS_PATH;
-bool table_given = false;
-
-void unusable(const std::string &why)
+// Why the module would not open the table, in the operator's terms, from what
+// its open found alone: what the path names, or open's errno. Whether the
+// table's directory can be searched tells unreadable from unreachable.
+static std::string why_not(const char *path, const struct stat &st, int err)
 {
-	warnx("%s: %s: ishome and isknown answer 0 to every callsign", quoted(table).c_str(),
-	      why.c_str());
-}
-
-// Why the module would not open the table, in the operator's terms: only
-// then is its path looked at again.
-static std::string why_not(int open_errno)
-{
-	struct stat st;
-	if (stat(table, &st) != 0)
-		return errno == ENOENT	 ? "missing"
-		       : errno == EACCES ? "cannot be reached by user " + user_name()
-					 : strerror(errno);
-	if (!S_ISREG(st.st_mode))
+	if (st.st_mode != 0)
 		return std::string("not a regular file but ") + file_kind(st.st_mode);
-	if (open_errno == EACCES)
-		return "not readable by user " + user_name();
-	return open_errno != 0 ? strerror(open_errno) : "changed while it was opened";
-}
-
-FILE *open_or_say_why()
-{
-	errno = 0; // which the module leaves alone for what is not a regular file
-	FILE *fp = open_mybbs_table(table);
-	if (fp == nullptr)
-		unusable(why_not(errno));
-	return fp;
+	if (err == ENOENT)
+		return "missing";
+	if (err != EACCES)
+		return strerror(err);
+	bool reached =
+		faccessat(AT_FDCWD, dirname(std::string(path).data()), X_OK, AT_EACCESS) == 0;
+	return (reached ? "not readable by user " : "cannot be reached by user ") + user_name();
 }
 
 int main(int argc, char *argv[])
 {
-	bool listing = false;
+	const char *path = MYBBS_PATH;
+	bool given = false, listing = false;
 	opterr = 0; // getopt's own messages would echo an option's bytes raw
 	for (int c; (c = getopt(argc, argv, ":f:l")) != -1;) {
 		if (c == 'f') {
-			table = optarg;
-			table_given = true;
+			path = optarg;
+			given = true;
 		} else if (c == 'l') {
 			listing = true;
 		} else {
@@ -62,8 +49,14 @@ int main(int argc, char *argv[])
 			return EXIT_UNUSABLE;
 		}
 	}
-	int status =
-		optind == argc ? report(listing) : answer(argv + optind, argc - optind, listing);
+	Table t = {path, given};
+	t.fp = open_mybbs_table(path, &t.st);
+	if (t.fp == nullptr)
+		t.why = why_not(path, t.st, errno);
+	int status = optind == argc ? report(t, listing)
+				    : explain(t, argv + optind, argc - optind, listing);
+	if (t.fp != nullptr)
+		fclose(t.fp);
 	if (fflush(stdout) != 0 || ferror(stdout)) {
 		warnx("cannot write the report");
 		return EXIT_UNUSABLE;

@@ -1,25 +1,26 @@
 // SPDX-License-Identifier: ISC
 // How bytes from the table or the command line are shown, and what in them
-// would surprise a caller.
+// would surprise a caller; the records listed, and why a table cannot be used.
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
+#include <cstring>
+#include <err.h>
 #include <pwd.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include "check.h"
 
-const char *bytes_of(const MybbsRecord *rec)
-{
-	return reinterpret_cast<const char *>(rec);
-}
-
 std::string_view call_of(const MybbsRecord *rec)
 {
-	return {bytes_of(rec), strnlen(bytes_of(rec), sizeof *rec)};
+	const auto *bytes = reinterpret_cast<const char *>(rec);
+	return {bytes, strnlen(bytes, sizeof *rec)};
 }
 
 std::string_view home_of(const MybbsRecord *rec)
 {
-	const char *home = bytes_of(rec) + sizeof rec->call;
+	const char *home = reinterpret_cast<const char *>(rec) + sizeof rec->call;
 	return {home, strnlen(home, sizeof *rec - sizeof rec->call)};
 }
 
@@ -37,26 +38,22 @@ std::string quoted(std::string_view s)
 	return q + '"';
 }
 
+// Callsigns are upper-case letters, digits, '-' and '/'; ctype's C locale
+// takes no byte past 0x7f for a letter, digit or control byte.
 std::string awkward(std::string_view s)
 {
-	bool lower = false, blank = false, control = false, other = false;
+	static const char *const names[] = {"lower case", "blanks", "control bytes",
+					    "other unusual bytes"};
+	bool has[4] = {};
 	for (char ch : s) {
 		auto c = static_cast<unsigned char>(ch);
-		if (c >= 'a' && c <= 'z')
-			lower = true;
-		else if (c == ' ')
-			blank = true;
-		else if (c < 0x20 || c == 0x7f)
-			control = true;
-		else if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '-' && c != '/')
-			other = true;
+		if (!isupper(c) && !isdigit(c) && c != '-' && c != '/')
+			has[islower(c) ? 0 : c == ' ' ? 1 : iscntrl(c) ? 2 : 3] = true;
 	}
 	std::string what;
-	for (auto [has, name] :
-	     {std::pair{lower, "lower case"}, std::pair{blank, "blanks"},
-	      std::pair{control, "control bytes"}, std::pair{other, "other unusual bytes"}})
-		if (has)
-			what += (what.empty() ? "" : ", ") + std::string(name);
+	for (int i = 0; i < 4; i++)
+		if (has[i])
+			what += (what.empty() ? "" : ", ") + std::string(names[i]);
 	return what;
 }
 
@@ -95,4 +92,23 @@ std::string format(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 	vsnprintf(s.data(), s.size() + 1, fmt, ap);
 	va_end(ap);
 	return s;
+}
+
+void unusable(const Table &t, const std::string &why)
+{
+	fflush(stdout); // what came before it, first
+	warnx("%s: %s: ishome and isknown answer 0 to every callsign", quoted(t.path).c_str(),
+	      why.c_str());
+}
+
+void list(const Table &t)
+{
+	std::string fragment;
+	each_record(t, &fragment, [](uintmax_t n, const MybbsRecord &rec) {
+		printf("  record %ju: callsign %s home BBS %s\n", n, quoted(call_of(&rec)).c_str(),
+		       quoted(home_of(&rec)).c_str());
+		return true;
+	});
+	if (!fragment.empty())
+		printf("  fragment: %s (never read)\n", quoted(fragment).c_str());
 }

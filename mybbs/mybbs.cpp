@@ -36,7 +36,8 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 	if (len == sizeof *rec)
 		return false;
 
-	FILE *fp = open_table(path);
+	struct stat st;
+	FILE *fp = open_table(path, &st);
 	if (fp == nullptr)
 		return false;
 	setvbuf(fp, stream_buffer, _IOFBF, sizeof stream_buffer);

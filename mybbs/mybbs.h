@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+struct stat; // <sys/stat.h>
 
 // Exit status of both programs: their only output. "Yes" is 1, the reverse
 // of the usual convention, and every failure reads as "no".
@@ -35,10 +36,11 @@ bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
 // mybbs_walk.cpp, so that ishome and isknown do not link it.
 
 // Opens the table at path for reading, as find_mybbs_record does: only a
-// regular file, and never waiting on a FIFO or device. Returns nullptr when
-// that fails: errno then holds open's or fstat's reason, and is left as it
-// was when the path names something other than a regular file.
-FILE *open_mybbs_table(const char *path);
+// regular file, and never waiting on a FIFO or device. Leaves in *st what
+// the path names, as fstat found it on the open descriptor. Returns nullptr
+// when that fails: st->st_mode is then 0, and errno says why, or it names
+// something other than a regular file.
+FILE *open_mybbs_table(const char *path, struct stat *st);
 
 // Reads the next record of a table opened by open_mybbs_table into *rec,
 // ending the table where find_mybbs_record does. Returns sizeof *rec for a

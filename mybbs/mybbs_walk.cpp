@@ -2,9 +2,13 @@
 #include "mybbs.h"
 #include "open_table.h"
 
-FILE *open_mybbs_table(const char *path)
+FILE *open_mybbs_table(const char *path, struct stat *st)
 {
-	return open_table(path);
+	*st = {};
+	FILE *fp = open_table(path, st);
+	if (fp == nullptr && S_ISREG(st->st_mode))
+		st->st_mode = 0; // fdopen failed, as open might have: errno says why
+	return fp;
 }
 
 int read_mybbs_record(FILE *fp, MybbsRecord *rec)

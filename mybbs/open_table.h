@@ -13,15 +13,15 @@
 // terminal, /dev/zero, the caller's own standard input) could block the open
 // or the reads, never end, or swallow input that is not ours. Opening
 // without blocking and without taking a controlling terminal makes looking
-// at such a thing harmless.
-static inline FILE *open_table(const char *path)
+// at such a thing harmless. *st is what fstat found, for a caller that
+// wants to say why a path was refused.
+static inline FILE *open_table(const char *path, struct stat *st)
 {
 	int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 	if (fd < 0)
 		return nullptr;
-	struct stat st;
 	FILE *fp = nullptr;
-	if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+	if (fstat(fd, st) == 0 && S_ISREG(st->st_mode))
 		fp = fdopen(fd, "rb");
 	if (fp == nullptr)
 		close(fd);

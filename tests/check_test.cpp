@@ -111,6 +111,10 @@ TEST_F(Check, EachFindingAndACleanTable)
 		EXPECT_EQ(clean.out.find(f.says), std::string::npos);
 		EXPECT_EQ(o.out.find("no findings"), std::string::npos);
 	}
+	Outcome o = run_prog(CHECK_LOWER, {"-f", table});
+	EXPECT_NE(o.out.find("\nLOCAL_BBS_CALL has lower case: was it built as meant?\n"),
+		  std::string::npos)
+		<< o.out;
 }
 
 // Enough callsigns that the report's table of first records grows, more
@@ -143,7 +147,8 @@ TEST_F(Check, ExplainsEachAnswer)
 	const std::string table = dir + "/mybbs.tab";
 	ASSERT_TRUE(write_table(table,
 				{record("G4ABC", local), record("DL1XYZ", "DB0ABC"),
-				 record("G4ABC", "DB0ABC"), record("M0XYZ", local)},
+				 record("G4ABC", "DB0ABC"), record("M0XYZ", local),
+				 record("G4ABC", "GB7ZZ")},
 				std::string("PA3DEF\0", 7)));
 	// clang-format off
 	const struct {
@@ -368,23 +373,29 @@ TEST_F(Check, HintsAtTheirEdges)
 }
 
 // Whatever cannot serve as a table gives exit 2 at once, the reason on
-// standard error, and the answers 0.
+// standard error, and the answers 0; so does a read or a write that fails
+// midway. A user the host does not know is named by the uid.
 TEST_F(Check, UnusableTable)
 {
 	std::vector<std::string> as;
 	if (geteuid() == 0) // root reads any file: drop what overrides the mode
 		as = {"setpriv", "--inh-caps=-dac_override,-dac_read_search",
 		      "--bounding-set=-dac_override,-dac_read_search", "--"};
-	const std::string unreadable = dir + "/unreadable", fifo = dir + "/fifo";
+	const std::string unreadable = dir + "/unreadable", fifo = dir + "/fifo",
+			  shut = dir + "/shut", table = dir + "/mybbs.tab";
 	ASSERT_TRUE(write_table(unreadable, {record("G4ABC", local)}));
+	ASSERT_TRUE(write_table(table, {record("G4ABC", local)}));
 	ASSERT_EQ(chmod(unreadable.c_str(), 0), 0);
 	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+	ASSERT_EQ(mkdir(shut.c_str(), 0600), 0);
 	const struct {
 		std::string path;
 		const char *says;
 	} cases[] = {
 		{dir + "/missing", ": missing"},
 		{unreadable, ": not readable by user "},
+		{shut + "/mybbs.tab", ": cannot be reached by user "},
+		{unreadable + "/mybbs.tab", ": Not a directory"},
 		{fifo, ": not a regular file but a FIFO"},
 		{dir, ": not a regular file but a directory"},
 	};
@@ -396,6 +407,31 @@ TEST_F(Check, UnusableTable)
 		o = run_prog(CHECK, {"-f", c.path, "G4ABC"}, as);
 		EXPECT_EQ(o.status, 2);
 		EXPECT_EQ(o.out, "\"G4ABC\": ishome 0, isknown 0: the table cannot be read\n");
+	}
+	const std::vector<std::string> full = {"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"},
+				       stranger = {"setpriv", "--reuid=54321", "--regid=54321",
+						   "--clear-groups", "--"};
+	const struct {
+		std::vector<std::string> args, as;
+		int status;
+		const char *says; // on either stream
+	} midway[] = {
+		// clang-format off
+		{{"-f", "/proc/self/mem"}, {}, 2, ": a read failed after record 0: "},
+		{{"-f", table}, full, 2, "mybbs-check: cannot write the report\n"},
+		{{"-f", table, "G4ABC"}, full, 2, "mybbs-check: cannot write the report\n"},
+		{{"-f", dir + "/missing"}, {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"}, 2,
+		 "(LOCAL_BBS_CALL, built in)\nmybbs-check: "}, // in the order written
+		{{"-f", "/proc/self/mem"}, stranger, 2, ", owner uid 54321, read as \"?\" (uid 54321)\n"},
+		// clang-format on
+	};
+	for (const auto &c : midway) {
+		if (!c.as.empty() && c.as[0] == "setpriv" && geteuid() != 0)
+			continue; // only root can run as another user
+		SCOPED_TRACE(c.args[1]);
+		Outcome o = run_prog(CHECK, c.args, c.as);
+		EXPECT_EQ(o.status, c.status);
+		EXPECT_NE((o.out + o.err).find(c.says), std::string::npos) << o.out << o.err;
 	}
 	for (const std::vector<std::string> &bad : {std::vector<std::string>{"-x"}, {"-f"}}) {
 		Outcome o = run_prog(CHECK, bad);
