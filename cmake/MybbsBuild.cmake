@@ -159,11 +159,11 @@ endfunction()
 #       installed with its manual page, MANPAGE (by default NAME/NAME.1.in;
 #       programs may share one), filled in with the constants and the
 #       release and installed as NAME.1;
-#   mybbs_add_program(NAME [SOURCES src...] FOR prefix CONFIG config DIR dir)
+#   mybbs_add_program(NAME [SOURCES src...] FOR prefix [CONFIG config] DIR dir)
 #       a program for the tests or the benchmarks, not installed: target
 #       PREFIX_NAME, written as DIR/NAME and reading the table of CONFIG (a
-#       mybbs_config_target). Without SOURCES, a copy of an installed
-#       program is built from that program's own.
+#       mybbs_config_target), if it reads one. Without SOURCES, a copy of an
+#       installed program is built from that program's own.
 function(mybbs_add_program name)
 	cmake_parse_arguments(PARSE_ARGV 1 arg "" "MANPAGE;FOR;CONFIG;DIR" "SOURCES")
 	set(sources)
