@@ -4,7 +4,6 @@
 #include <libgen.h>
 #include <pwd.h>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "check.h"
 
@@ -16,7 +15,9 @@ struct Report {
 	uintmax_t records = 0, local = 0; // local: callsigns with the local BBS as home
 	std::string fragment{};
 	std::unordered_map<std::string, uintmax_t> firsts{};
-	std::unordered_set<std::string> again{}; // callsigns listed more than once
+	// Each callsign listed more than once, and its first record's home BBS
+	// once the record findings have passed that record.
+	std::unordered_map<std::string, std::string> again{};
 };
 
 // A finding is a line of its own, and counted as it is printed.
@@ -38,7 +39,7 @@ static bool walk(Report *r)
 		if (call.size() == sizeof rec) // no callsign finds it
 			return true;
 		if (!r->firsts.try_emplace(std::string(call), n).second)
-			r->again.emplace(call);
+			r->again.try_emplace(std::string(call));
 		else if (mybbs_home_is(&rec, LOCAL_BBS_CALL))
 			r->local++;
 		return true;
@@ -111,30 +112,27 @@ static void field_findings(Report *r, uintmax_t n, const MybbsRecord &rec)
 }
 
 // The findings on each record. A record that no callsign finds, or that is
-// never read, has no other finding worth the noise. The home BBS of the
-// first record of a callsign listed again is kept for the ones after it.
+// never read, has no other finding worth the noise.
 static void record_findings(Report *r)
 {
-	std::unordered_map<std::string, std::string> first_homes;
-	each_record(r->t, nullptr, [&](uintmax_t n, const MybbsRecord &rec) {
+	each_record(r->t, nullptr, [r](uintmax_t n, const MybbsRecord &rec) {
 		std::string_view call = call_of(&rec), home = home_of(&rec);
 		if (long_finding(r, n, call))
 			return true;
 		// Most tables list no callsign twice: no need to look.
 		auto again = r->again.empty() ? r->again.end() : r->again.find(std::string(call));
-		if (again == r->again.end() || r->firsts.at(*again) == n) {
+		if (again == r->again.end() || r->firsts.at(again->first) == n) {
 			if (again != r->again.end())
-				first_homes[*again] = home;
+				again->second = home;
 			field_findings(r, n, rec);
 			return true;
 		}
-		const std::string &first_home = first_homes[*again];
 		std::string how = format("its home BBS %s is another than the first's %s",
-					 quoted(home).c_str(), quoted(first_home).c_str());
+					 quoted(home).c_str(), quoted(again->second).c_str());
 		finding(r,
 			format("record %ju: %s listed again, first in record %ju: never read; %s",
-			       n, quoted(call).c_str(), r->firsts.at(*again),
-			       home == first_home ? "same home BBS" : how.c_str()));
+			       n, quoted(call).c_str(), r->firsts.at(again->first),
+			       home == again->second ? "same home BBS" : how.c_str()));
 		return true;
 	});
 }
