@@ -115,8 +115,8 @@ function(mybbs_decide_link)
 	set(MYBBS_LINK ${link} PARENT_SCOPE)
 endfunction()
 
-# Links the programs as MYBBS_LINK says, through the interface target LINK
-# (the programs alone). PIE through CMake's POSITION_INDEPENDENT_CODE, for
+# Links the programs as MYBBS_LINK says, a static link through the interface
+# target LINK. PIE through CMake's POSITION_INDEPENDENT_CODE, for
 # every target from here down, the tests and the table writer too, so that
 # a package's build log shows the same hardening on every line; a dynamic
 # PIE is linked with -pie once check_pie_supported() has run, a static PIE
@@ -154,7 +154,7 @@ endfunction()
 # Builds program NAME from SOURCES (by default NAME/NAME.cpp in the source
 # tree; relative to the calling directory), linked with the table module and
 # the shared options, in one of two ways:
-#   mybbs_add_program(NAME [SOURCES src...] [MANPAGE page])
+#   mybbs_add_program(NAME [DYNAMIC] [SOURCES src...] [MANPAGE page])
 #       an installed program: target NAME, reading the cache's table, and
 #       installed with its manual page, MANPAGE (by default NAME/NAME.1.in;
 #       programs may share one), filled in with the constants and the
@@ -164,8 +164,11 @@ endfunction()
 #       PREFIX_NAME, written as DIR/NAME and reading the table of CONFIG (a
 #       mybbs_config_target), if it reads one. Without SOURCES, a copy of an
 #       installed program is built from that program's own.
+# DYNAMIC links the program dynamically even where MYBBS_STATIC links the
+# others statically: a statically linked glibc program that looks up a user
+# the files do not know loads the host's NSS modules, and can crash in them.
 function(mybbs_add_program name)
-	cmake_parse_arguments(PARSE_ARGV 1 arg "" "MANPAGE;FOR;CONFIG;DIR" "SOURCES")
+	cmake_parse_arguments(PARSE_ARGV 1 arg "DYNAMIC" "MANPAGE;FOR;CONFIG;DIR" "SOURCES")
 	set(sources)
 	foreach(src IN LISTS arg_SOURCES)
 		get_filename_component(src "${src}" ABSOLUTE)
@@ -173,6 +176,7 @@ function(mybbs_add_program name)
 	endforeach()
 	if(NOT sources AND arg_FOR AND TARGET ${name})
 		get_target_property(sources ${name} SOURCES)
+		get_target_property(arg_DYNAMIC ${name} MYBBS_DYNAMIC)
 	elseif(NOT sources)
 		set(sources "${PROJECT_SOURCE_DIR}/${name}/${name}.cpp")
 	endif()
@@ -184,6 +188,11 @@ function(mybbs_add_program name)
 	endif()
 	add_executable(${target} ${sources})
 	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options mybbs_link_options)
+	if(arg_DYNAMIC)
+		set_property(TARGET ${target} PROPERTY MYBBS_DYNAMIC ON)
+	else()
+		target_link_libraries(${target} PRIVATE mybbs_static_link)
+	endif()
 	if(arg_FOR)
 		set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name}
 			RUNTIME_OUTPUT_DIRECTORY "${arg_DIR}")
