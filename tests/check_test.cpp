@@ -430,6 +430,8 @@ TEST_F(Check, UnusableTable)
 			continue; // only root can run as another user
 		SCOPED_TRACE(c.args[1]);
 		Outcome o = run_prog(CHECK, c.args, c.as);
+		if (o.err.rfind("setpriv: setresuid failed", 0) == 0)
+			continue; // a user namespace (reprotest's) that maps no other user
 		EXPECT_EQ(o.status, c.status);
 		EXPECT_NE((o.out + o.err).find(c.says), std::string::npos) << o.out << o.err;
 	}
