@@ -425,7 +425,11 @@ TEST_F(Check, UnusableTable)
 		{{"-f", "/proc/self/mem"}, stranger, 2, ", owner uid 54321, read as \"?\" (uid 54321)\n"},
 		// clang-format on
 	};
+	// Under an emulator, /proc/self/mem is the emulator's, which may read.
+	const char *emulator = getenv("MYBBS_TEST_WRAPPER");
 	for (const auto &c : midway) {
+		if (c.args[1] == "/proc/self/mem" && emulator != nullptr && *emulator != '\0')
+			continue;
 		if (!c.as.empty() && c.as[0] == "setpriv" && geteuid() != 0)
 			continue; // only root can run as another user
 		SCOPED_TRACE(c.args[1]);
