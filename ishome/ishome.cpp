@@ -4,9 +4,6 @@
 #include "mybbs.h"
 #include "mybbs_config.h" // MYBBS_PATH and LOCAL_BBS_CALL, fixed at build time
 
-static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
-	      "LOCAL_BBS_CALL must be five characters");
-
 int main(int argc, char *argv[])
 {
 	MybbsRecord rec;

@@ -11,9 +11,6 @@
 
 #include "check.h"
 
-static_assert(sizeof LOCAL_BBS_CALL - 1 == sizeof(MybbsRecord::homebbs),
-	      "LOCAL_BBS_CALL must be five characters");
-
 // Why the module would not open the table, in the operator's terms, from what
 // its open found alone: what the path names, or open's errno. Whether the
 // table's directory can be searched tells unreadable from unreachable.
