@@ -20,15 +20,31 @@ static bool differ_by_suffix(std::string_view a, std::string_view b)
 	       (b[a.size()] == '-' || b[a.size()] == '/');
 }
 
+// The record that decides, and the next with its callsign, which is never read.
+static std::string decided(const Hit &first, const std::optional<Hit> &again)
+{
+	std::string why =
+		format("record %ju, home BBS %s", first.n, quoted(home_of(&first.rec)).c_str());
+	if (!mybbs_home_is(&first.rec, LOCAL_BBS_CALL))
+		why += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
+	if (again)
+		why += format("; listed again in record %ju, home BBS %s, which is never read",
+			      again->n, quoted(home_of(&again->rec)).c_str());
+	return why;
+}
+
 // One read of the table for the callsign: the record that decides and the
 // next with its callsign; or else the first in another letter case, the
-// first that differs by a suffix, or the trailing fragment.
-static std::string why(const Table &t, std::string_view call)
+// first that differs by a suffix, or the trailing fragment. A read that
+// fails first fails the tools' scan too, and is left in *failed.
+static std::string why(const Table &t, std::string_view call, std::string *failed)
 {
 	std::optional<Hit> decides, again, other_case, suffix;
 	std::string fragment;
-	each_record(t, &fragment, [&](uintmax_t n, const MybbsRecord &rec) {
+	uintmax_t records = 0;
+	int got = each_record(t, &fragment, [&](uintmax_t n, const MybbsRecord &rec) {
 		std::string_view c = call_of(&rec);
+		records = n + 1;
 		if (c.size() == sizeof rec) // no NUL: no callsign finds it
 			return true;
 		if (c == call)
@@ -39,16 +55,11 @@ static std::string why(const Table &t, std::string_view call)
 			suffix = Hit{n, rec};
 		return !again;
 	});
-	if (decides) {
-		std::string why = format("record %ju, home BBS %s", decides->n,
-					 quoted(home_of(&decides->rec)).c_str());
-		if (!mybbs_home_is(&decides->rec, LOCAL_BBS_CALL))
-			why += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
-		if (again) // never read
-			why += format(
-				"; listed again in record %ju, home BBS %s, which is never read",
-				again->n, quoted(home_of(&again->rec)).c_str());
-		return why;
+	if (decides)
+		return decided(*decides, again);
+	if (got < 0) {
+		*failed = format("a read failed after record %ju", records);
+		return "the table cannot be read";
 	}
 	if (other_case)
 		return format("not listed; record %ju has %s, in another letter case",
@@ -66,6 +77,7 @@ static std::string why(const Table &t, std::string_view call)
 
 int explain(const Table &t, char *const calls[], int n, bool listing)
 {
+	std::string failed;
 	if (t.fp == nullptr)
 		unusable(t, t.why);
 	else if (listing)
@@ -78,7 +90,10 @@ int explain(const Table &t, char *const calls[], int n, bool listing)
 		bool home = known && mybbs_home_is(&rec, LOCAL_BBS_CALL);
 		printf("%s: ishome %d, isknown %d: %s\n", quoted(calls[i]).c_str(),
 		       home ? EXIT_YES : EXIT_NO, known ? EXIT_YES : EXIT_NO,
-		       t.fp == nullptr ? "the table cannot be read" : why(t, calls[i]).c_str());
+		       t.fp == nullptr ? "the table cannot be read"
+				       : why(t, calls[i], &failed).c_str());
 	}
-	return t.fp == nullptr ? EXIT_UNUSABLE : EXIT_CLEAN;
+	if (!failed.empty()) // once, however many callsigns met it
+		unusable(t, failed);
+	return t.fp == nullptr || !failed.empty() ? EXIT_UNUSABLE : EXIT_CLEAN;
 }

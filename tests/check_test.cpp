@@ -418,6 +418,7 @@ TEST_F(Check, UnusableTable)
 	} midway[] = {
 		// clang-format off
 		{{"-f", "/proc/self/mem"}, {}, 2, ": a read failed after record 0: "},
+		{{"-f", "/proc/self/mem", "G4ABC"}, {}, 2, "isknown 0: the table cannot be read\nmybbs-check: \"/proc/self/mem\": a read failed after record 0: "},
 		{{"-f", table}, full, 2, "mybbs-check: cannot write the report\n"},
 		{{"-f", table, "G4ABC"}, full, 2, "mybbs-check: cannot write the report\n"},
 		{{"-f", dir + "/missing"}, {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"}, 2,
