@@ -40,6 +40,7 @@ bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
 // the path names, as fstat found it on the open descriptor. Returns nullptr
 // when that fails: st->st_mode is then 0, and errno says why, or it names
 // something other than a regular file.
+// The stream reads through one static buffer: one open table at a time.
 FILE *open_mybbs_table(const char *path, struct stat *st);
 
 // Reads the next record of a table opened by open_mybbs_table into *rec,

@@ -2,11 +2,18 @@
 #include "mybbs.h"
 #include "open_table.h"
 
+// The walk's stream buffer, apart from the scan's, which may run while a
+// table is open here. Handing stdio one spares it the fstat it takes to size
+// a buffer of its own: the open's is the only look at the table.
+static char walk_buffer[16384];
+
 FILE *open_mybbs_table(const char *path, struct stat *st)
 {
 	*st = {};
 	FILE *fp = open_table(path, st);
-	if (fp == nullptr && S_ISREG(st->st_mode))
+	if (fp != nullptr)
+		setvbuf(fp, walk_buffer, _IOFBF, sizeof walk_buffer);
+	else if (S_ISREG(st->st_mode))
 		st->st_mode = 0; // fdopen failed, as open might have: errno says why
 	return fp;
 }
