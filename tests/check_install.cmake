@@ -5,13 +5,24 @@
 # Installs the build under DESTDIR=DEST with prefix /usr and checks that
 # exactly the three programs and their manual pages arrive, ishome's and
 # isknown's one page under both names; that the pages name the configured
-# table and callsign and lint clean; and that man finds each by its name.
+# table and callsign and lint clean; that man finds each by its name; and
+# that an install of the placeholder callsign warns of it, once.
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${DEST}"
 		"${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /usr
-	OUTPUT_QUIET RESULT_VARIABLE rc)
+	OUTPUT_QUIET ERROR_VARIABLE err RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
-	message(FATAL_ERROR "cmake --install failed: ${rc}")
+	message(FATAL_ERROR "cmake --install failed: ${rc}\n${err}")
+endif()
+# The placeholder callsign is warned of once, and a real one not at all.
+string(REGEX MATCHALL "is the placeholder" warned "${err}")
+list(LENGTH warned warned)
+set(want 0)
+if(LOCAL_BBS_CALL STREQUAL "Q0BBS")
+	set(want 1)
+endif()
+if(NOT warned EQUAL want)
+	message(SEND_ERROR "cmake --install warned ${warned} times of the placeholder, not ${want}:\n${err}")
 endif()
 
 file(GLOB_RECURSE got LIST_DIRECTORIES false RELATIVE "${DEST}" "${DEST}/*")
