@@ -151,6 +151,19 @@ function(mybbs_hardening compile link)
 	target_link_options(${link} INTERFACE LINKER:-z,relro,-z,now)
 endfunction()
 
+# Writes the manual page IN to OUT, filled in with the release and with the
+# table path PATH and local BBS callsign CALL of the programs it describes.
+function(mybbs_configure_page in out path call)
+	# The path may break after any slash (\:, a break point that prints
+	# nothing), so that a long one ends a line rather than running past the
+	# margin.
+	string(REPLACE "/" "/\\:" MYBBS_PATH "${path}")
+	set(LOCAL_BBS_CALL "${call}")
+	# The examples show the local BBS's callsign in lower case too.
+	string(TOLOWER "${call}" LOCAL_BBS_CALL_LOWER)
+	configure_file("${in}" "${out}" @ONLY)
+endfunction()
+
 # Builds program NAME from SOURCES (by default NAME/NAME.cpp in the source
 # tree; relative to the calling directory), linked with the table module and
 # the shared options, in one of two ways:
@@ -202,11 +215,8 @@ function(mybbs_add_program name)
 	if(NOT arg_MANPAGE)
 		set(arg_MANPAGE "${PROJECT_SOURCE_DIR}/${name}/${name}.1.in")
 	endif()
-	# The page's path may break after any slash (\:, a break point that
-	# prints nothing), so that a long one ends a line rather than running
-	# past the margin.
-	string(REPLACE "/" "/\\:" MYBBS_PATH "${MYBBS_PATH}")
-	configure_file("${arg_MANPAGE}" ${name}.1 @ONLY)
+	mybbs_configure_page("${arg_MANPAGE}" "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
+		"${MYBBS_PATH}" "${LOCAL_BBS_CALL}")
 	install(TARGETS ${name} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 	install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${name}.1"
 		DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
