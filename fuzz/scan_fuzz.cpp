@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
-// libFuzzer target: the table scan and the home-BBS test against a model
-// that says the rules in the plainest way.
+// libFuzzer target: the table scan, the home-BBS test, and the read that
+// ends a table for every reader of it, against a model that says the rules
+// in the plainest way.
 //
 // Input: one byte n, then a callsign of n % 25 bytes (cut at a NUL, as an
 // argument would be), then the table's bytes. The table is a memfd the
@@ -83,6 +84,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		abort();
 	if (found && (memcmp(&rec, want, record_size) != 0 ||
 		      mybbs_home_is(&rec, local) != model_home(want)))
+		abort();
+
+	// Read whole, as mybbs-check reads it: every whole record in order,
+	// then the end, with the trailing fragment's bytes.
+	MybbsFile file;
+	FILE *fp = open_mybbs_table(path.c_str(), &file);
+	if (fp == nullptr || file.size != static_cast<long long>(table_size))
+		abort();
+	size_t at = 0;
+	MybbsRead got;
+	for (; (got = read_mybbs_record(fp, &rec)) == MYBBS_RECORD; at += record_size)
+		if (table_size - at < record_size || memcmp(&rec, table + at, record_size) != 0)
+			abort();
+	size_t fragment = mybbs_fragment_length(fp);
+	if (got != MYBBS_END || table_size - at >= record_size || fragment != table_size - at ||
+	    memcmp(&rec, table + at, fragment) != 0)
+		abort();
+	fclose(fp);
+	if (lowest_free_descriptor() != fd)
 		abort();
 	return 0;
 }

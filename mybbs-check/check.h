@@ -19,7 +19,7 @@ struct Table {
 	bool given;	     // whether -f gave it
 	FILE *fp = nullptr;  // nullptr when it cannot be used,
 	std::string why{};   // and then why not
-	struct stat st = {}; // what it is, as its open found it
+	MybbsFile file = {}; // what it is, as its open found it
 };
 
 // report.cpp: with no callsign, what the table is and a line per finding.
@@ -49,11 +49,14 @@ int each_record(const Table &t, std::string *fragment, Visit visit)
 {
 	rewind(t.fp);
 	MybbsRecord rec;
-	int got;
-	for (uintmax_t n = 0; (got = read_mybbs_record(t.fp, &rec)) == sizeof rec; n++)
+	MybbsRead got;
+	for (uintmax_t n = 0; (got = read_mybbs_record(t.fp, &rec)) == MYBBS_RECORD; n++)
 		if (!visit(n, rec))
 			return 0;
-	if (fragment != nullptr && got > 0)
-		fragment->assign(reinterpret_cast<const char *>(&rec), size_t(got));
-	return got;
+	if (got == MYBBS_FAILED)
+		return -1;
+	size_t len = mybbs_fragment_length(t.fp);
+	if (fragment != nullptr)
+		fragment->assign(reinterpret_cast<const char *>(&rec), len);
+	return static_cast<int>(len);
 }

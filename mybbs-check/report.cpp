@@ -31,8 +31,8 @@ static bool walk(Report *r)
 {
 	// Room for a callsign a record, so that the map is never rebuilt; but a
 	// sparse file claims no memory it would never use.
-	r->firsts.reserve(static_cast<size_t>(
-		std::clamp<off_t>(r->t.st.st_size / off_t{sizeof(MybbsRecord)}, 0, 1 << 22)));
+	r->firsts.reserve(static_cast<size_t>(std::clamp(
+		r->t.file.size / static_cast<long long>(sizeof(MybbsRecord)), 0LL, 1LL << 22)));
 	int got = each_record(r->t, &r->fragment, [r](uintmax_t n, const MybbsRecord &rec) {
 		std::string_view call = call_of(&rec);
 		r->records = n + 1;
@@ -55,10 +55,10 @@ static void table_findings(Report *r)
 {
 	std::string dir = dirname(std::string(r->t.path).data()), odd = awkward(LOCAL_BBS_CALL);
 	struct stat ds;
-	if (r->t.st.st_mode & S_IWOTH)
+	if (r->t.file.mode & S_IWOTH)
 		finding(r,
 			format("the table is writable by every user (mode %04o): any user of the host can change the answers",
-			       r->t.st.st_mode & 07777));
+			       r->t.file.mode & 07777));
 	if (stat(dir.c_str(), &ds) == 0 && ds.st_mode & S_IWOTH && !(ds.st_mode & S_ISVTX))
 		finding(r,
 			format("its directory %s is writable by every user and not sticky (mode %04o): any user of the host can replace the table",
@@ -149,10 +149,10 @@ int report(const Table &t, bool listing)
 		unusable(t, t.why);
 		return EXIT_UNUSABLE;
 	}
-	const passwd *pw = getpwuid(t.st.st_uid);
-	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", t.st.st_uid);
-	printf("file: %s, %jd bytes, mode %04o, owner %s, read as %s\n", file_kind(t.st.st_mode),
-	       intmax_t{t.st.st_size}, t.st.st_mode & 07777, owner.c_str(), user_name().c_str());
+	const passwd *pw = getpwuid(t.file.owner);
+	std::string owner = pw != nullptr ? quoted(pw->pw_name) : format("uid %u", t.file.owner);
+	printf("file: %s, %lld bytes, mode %04o, owner %s, read as %s\n", file_kind(t.file.mode),
+	       t.file.size, t.file.mode & 07777, owner.c_str(), user_name().c_str());
 	Report r = {t};
 	if (!walk(&r))
 		return EXIT_UNUSABLE;

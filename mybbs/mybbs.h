@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: ISC
-// The home-BBS table: where it lies, what a record holds, and the one scan
-// that both ishome and isknown make of it.
+// The home-BBS table: what a record holds, the one read that ends a table,
+// and the scan that both ishome and isknown make of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
-struct stat; // <sys/stat.h>
+#include <sys/types.h>
 
 // Exit status of both programs: their only output. "Yes" is 1, the reverse
 // of the usual convention, and every failure reads as "no".
@@ -25,27 +26,56 @@ static_assert(sizeof(MybbsRecord) == 20, "a table record is 20 bytes");
 // and on every failure: a table that cannot be opened or read, is not a
 // regular file, or is empty. The table is opened read-only and closed again
 // before the function returns.
-// The stream reads through one static buffer: one scan at a time.
 bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
+
+// The same scan on a table that is already open, from where its stream
+// stands: find_mybbs_record's own, for mybbs-check to answer from the table
+// it has open.
+bool scan_mybbs_table(FILE *fp, const char *call, MybbsRecord *rec);
 
 // True if the record's home-BBS field begins with the five characters of
 // bbs (ishome passes LOCAL_BBS_CALL). Whatever follows them is not looked at.
 bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
 
+// What a read of a table's next record brought.
+enum MybbsRead { MYBBS_RECORD, MYBBS_END, MYBBS_FAILED };
+
+// Reads the next record of the table fp into *rec. This is where every
+// reader of a table, the scan and mybbs-check alike, finds its end: at the
+// read that sets the end-of-file indicator, whatever that read brought.
+// The last whole record leaves the indicator clear and is a record; a
+// trailing fragment sets it and is never one, though its bytes stand at the
+// start of *rec. A failed read ends the table too, and what it left in *rec
+// is never a record.
+inline MybbsRead read_mybbs_record(FILE *fp, MybbsRecord *rec)
+{
+	// The programs have one thread, so the stream needs no locking.
+	if (fread_unlocked(rec, sizeof *rec, 1, fp) == 1 && !feof_unlocked(fp) &&
+	    !ferror_unlocked(fp))
+		return MYBBS_RECORD;
+	return ferror_unlocked(fp) ? MYBBS_FAILED : MYBBS_END;
+}
+
 // The rest is for mybbs-check, which reports on the whole table. It lives in
 // mybbs_walk.cpp, so that ishome and isknown do not link it.
 
-// Opens the table at path for reading, as find_mybbs_record does: only a
-// regular file, and never waiting on a FIFO or device. Leaves in *st what
-// the path names, as fstat found it on the open descriptor. Returns nullptr
-// when that fails: st->st_mode is then 0, and errno says why, or it names
-// something other than a regular file.
-// The stream reads through one static buffer: one open table at a time.
-FILE *open_mybbs_table(const char *path, struct stat *st);
+// What a table's path names, as the open of open_mybbs_table found it: in
+// types that have one width in every program, however it sets its file
+// offsets, as struct stat has not on 32-bit targets.
+struct MybbsFile {
+	mode_t mode; // 0 when the open failed: errno says why
+	uid_t owner;
+	long long size;
+};
 
-// Reads the next record of a table opened by open_mybbs_table into *rec,
-// ending the table where find_mybbs_record does. Returns sizeof *rec for a
-// whole record. At the end of the table returns the length of the trailing
-// fragment, 0 when there is none, with its bytes at the start of *rec; -1
-// when a read failed.
-int read_mybbs_record(FILE *fp, MybbsRecord *rec);
+// Opens the table at path for reading, as find_mybbs_record does: only a
+// regular file, and never waiting on a FIFO or device. Leaves in *file what
+// the path names. Returns nullptr when that fails, or names something other
+// than a regular file. Each stream has a buffer of its own, so that any
+// number of tables may be open at once.
+FILE *open_mybbs_table(const char *path, MybbsFile *file);
+
+// The length of the trailing fragment, once read_mybbs_record has ended a
+// table read from its start: 0 when there is none. Its bytes stand at the
+// start of the record that the last read went into.
+size_t mybbs_fragment_length(FILE *fp);
