@@ -4,8 +4,8 @@
 
 #include "check.h"
 
-// A record of some kind, and where it stands.
-struct Hit {
+// A record, and where it stands in the table.
+struct RecordAt {
 	uintmax_t n;
 	MybbsRecord rec;
 };
@@ -21,25 +21,24 @@ static bool differ_by_suffix(std::string_view a, std::string_view b)
 }
 
 // The record that decides, and the next with its callsign, which is never read.
-static std::string decided(const Hit &first, const std::optional<Hit> &again)
+static std::string decided(const RecordAt &first, const std::optional<RecordAt> &relisted)
 {
-	std::string why =
+	std::string text =
 		format("record %ju, home BBS %s", first.n, quoted(home_of(&first.rec)).c_str());
 	if (!mybbs_home_is(&first.rec, LOCAL_BBS_CALL))
-		why += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
-	if (again)
-		why += format("; listed again in record %ju, home BBS %s, which is never read",
-			      again->n, quoted(home_of(&again->rec)).c_str());
-	return why;
+		text += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
+	if (relisted)
+		text += format("; listed again in record %ju, home BBS %s, which is never read",
+			       relisted->n, quoted(home_of(&relisted->rec)).c_str());
+	return text;
 }
 
-// One read of the table for the callsign: the record that decides and the
-// next with its callsign; or else the first in another letter case, the
-// first that differs by a suffix, or the trailing fragment. A read that
-// fails first fails the tools' scan too, and is left in *failed.
-static std::string why(const Table &t, std::string_view call, std::string *failed)
+// Why a callsign that the scan did not find is not listed: the first record
+// with it in another letter case, the first that differs by a suffix, the
+// trailing fragment, or its length. A read that fails is left in *failed.
+static std::string not_listed(const Table &t, std::string_view call, std::string *failed)
 {
-	std::optional<Hit> decides, again, other_case, suffix;
+	std::optional<RecordAt> other_case, suffix;
 	std::string fragment;
 	uintmax_t records = 0;
 	int got = each_record(t, &fragment, [&](uintmax_t n, const MybbsRecord &rec) {
@@ -47,16 +46,12 @@ static std::string why(const Table &t, std::string_view call, std::string *faile
 		records = n + 1;
 		if (c.size() == sizeof rec) // no NUL: no callsign finds it
 			return true;
-		if (c == call)
-			(decides ? again : decides) = Hit{n, rec};
-		else if (!other_case && same_ignoring_case(c, call))
-			other_case = Hit{n, rec};
+		if (!other_case && same_ignoring_case(c, call))
+			other_case = RecordAt{n, rec};
 		else if (!suffix && differ_by_suffix(c, call))
-			suffix = Hit{n, rec};
-		return !again;
+			suffix = RecordAt{n, rec};
+		return true;
 	});
-	if (decides)
-		return decided(*decides, again);
 	if (got < 0) {
 		*failed = format("a read failed after record %ju", records);
 		return "the table cannot be read";
@@ -75,6 +70,38 @@ static std::string why(const Table &t, std::string_view call, std::string *faile
 	return "not listed";
 }
 
+// One callsign's line. The answers are the tools' own, their scan and home
+// test run on the open table; the record that decided them, and the next
+// with its callsign, come from that same read. Only a callsign that is not
+// listed is read for again, for the hints of why.
+static void explain_one(const Table &t, const char *call, std::string *failed)
+{
+	std::string text = "the table cannot be read";
+	bool known = false, home = false;
+	if (t.fp != nullptr) {
+		rewind(t.fp);
+		RecordAt first;
+		known = scan_mybbs_table(t.fp, call, &first.rec);
+		home = known && mybbs_home_is(&first.rec, LOCAL_BBS_CALL);
+		if (known) {
+			// The stream stands just past the record it found.
+			first.n = uintmax_t(ftello(t.fp)) / sizeof(MybbsRecord) - 1;
+			std::optional<RecordAt> relisted;
+			RecordAt next = {first.n + 1, {}};
+			for (; read_mybbs_record(t.fp, &next.rec) == MYBBS_RECORD; next.n++)
+				if (call_of(&next.rec) == call) {
+					relisted = next;
+					break;
+				}
+			text = decided(first, relisted);
+		} else {
+			text = not_listed(t, call, failed);
+		}
+	}
+	printf("%s: ishome %d, isknown %d: %s\n", quoted(call).c_str(), home ? EXIT_YES : EXIT_NO,
+	       known ? EXIT_YES : EXIT_NO, text.c_str());
+}
+
 int explain(const Table &t, char *const calls[], int n, bool listing)
 {
 	std::string failed;
@@ -82,17 +109,8 @@ int explain(const Table &t, char *const calls[], int n, bool listing)
 		unusable(t, t.why);
 	else if (listing)
 		list(t);
-	for (int i = 0; i < n; i++) {
-		// The answers are the tools' own: the module's scan and home
-		// test, on the same file.
-		MybbsRecord rec;
-		bool known = find_mybbs_record(t.path, calls[i], &rec);
-		bool home = known && mybbs_home_is(&rec, LOCAL_BBS_CALL);
-		printf("%s: ishome %d, isknown %d: %s\n", quoted(calls[i]).c_str(),
-		       home ? EXIT_YES : EXIT_NO, known ? EXIT_YES : EXIT_NO,
-		       t.fp == nullptr ? "the table cannot be read"
-				       : why(t, calls[i], &failed).c_str());
-	}
+	for (int i = 0; i < n; i++)
+		explain_one(t, calls[i], &failed);
 	if (!failed.empty()) // once, however many callsigns met it
 		unusable(t, failed);
 	return t.fp == nullptr || !failed.empty() ? EXIT_UNUSABLE : EXIT_CLEAN;
