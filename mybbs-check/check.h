@@ -12,14 +12,15 @@
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNUSABLE = 2 };
 
-// main.cpp: the options; opens the table as the tools do, or finds why it
-// cannot, and hands it to one of the modes.
+// main.cpp: the options; opens the table once, as the tools do, or finds
+// why it cannot, and hands it to one of the modes, which read it from its
+// start as often as they need.
 struct Table {
-	const char *path;    // -f's, or MYBBS_PATH
-	bool given;	     // whether -f gave it
-	FILE *fp = nullptr;  // nullptr when it cannot be used,
-	std::string why{};   // and then why not
-	MybbsFile file = {}; // what it is, as its open found it
+	const char *path;      // -f's, or MYBBS_PATH
+	bool given;	       // whether -f gave it
+	FILE *fp = nullptr;    // nullptr when it cannot be used,
+	std::string refusal{}; // and then why not
+	MybbsFile file = {};   // what it is, as its open found it
 };
 
 // report.cpp: with no callsign, what the table is and a line per finding.
@@ -32,13 +33,13 @@ int explain(const Table &t, char *const calls[], int n, bool listing);
 std::string_view call_of(const MybbsRecord *rec); // the bytes before the first NUL, or all 20
 std::string_view home_of(const MybbsRecord *rec); // from byte 7 to a NUL
 std::string quoted(std::string_view s);		  // in double quotes, safe for a terminal
-std::string awkward(std::string_view s);	  // what a caller would seldom type; "" if nothing
+std::string unusual_bytes(std::string_view s);	  // what a caller would seldom type; "" if nothing
 bool same_ignoring_case(std::string_view a, std::string_view b);
 const char *file_kind(mode_t mode);
 std::string user_name(); // the user running the check, and the uid
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 void list(const Table &t); // every record, indented so that none reads as a finding
-void unusable(const Table &t, const std::string &why); // on standard error
+void unusable(const Table &t, const std::string &reason); // on standard error
 
 // Reads the table from its start in file order, as the tools do, and calls
 // visit(n, rec) on each whole record until it returns false. Returns the

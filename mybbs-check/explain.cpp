@@ -106,7 +106,7 @@ int explain(const Table &t, char *const calls[], int n, bool listing)
 {
 	std::string failed;
 	if (t.fp == nullptr)
-		unusable(t, t.why);
+		unusable(t, t.refusal);
 	else if (listing)
 		list(t);
 	for (int i = 0; i < n; i++)

@@ -14,7 +14,7 @@
 // Why the module would not open the table, in the operator's terms, from what
 // its open found alone: what the path names, or open's errno. Whether the
 // table's directory can be searched tells unreadable from unreachable.
-static std::string why_not(const char *path, const MybbsFile &file, int err)
+static std::string refusal_of(const char *path, const MybbsFile &file, int err)
 {
 	if (file.mode != 0)
 		return std::string("not a regular file but ") + file_kind(file.mode);
@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
 	Table t = {path, given};
 	t.fp = open_mybbs_table(path, &t.file);
 	if (t.fp == nullptr)
-		t.why = why_not(path, t.file, errno);
+		t.refusal = refusal_of(path, t.file, errno);
 	int status = optind == argc ? report(t, listing)
 				    : explain(t, argv + optind, argc - optind, listing);
 	if (t.fp != nullptr)

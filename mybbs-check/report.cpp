@@ -12,12 +12,12 @@
 struct Report {
 	const Table &t;
 	int findings = 0;
-	uintmax_t records = 0, local = 0; // local: callsigns with the local BBS as home
+	uintmax_t records = 0, at_home = 0; // at_home: callsigns with the local BBS as home
 	std::string fragment{};
-	std::unordered_map<std::string, uintmax_t> firsts{};
+	std::unordered_map<std::string, uintmax_t> first_record{};
 	// Each callsign listed more than once, and its first record's home BBS
 	// once the record findings have passed that record.
-	std::unordered_map<std::string, std::string> again{};
+	std::unordered_map<std::string, std::string> repeated{};
 };
 
 // A finding is a line of its own, and counted as it is printed.
@@ -31,17 +31,17 @@ static bool walk(Report *r)
 {
 	// Room for a callsign a record, so that the map is never rebuilt; but a
 	// sparse file claims no memory it would never use.
-	r->firsts.reserve(static_cast<size_t>(std::clamp(
+	r->first_record.reserve(static_cast<size_t>(std::clamp(
 		r->t.file.size / static_cast<long long>(sizeof(MybbsRecord)), 0LL, 1LL << 22)));
 	int got = each_record(r->t, &r->fragment, [r](uintmax_t n, const MybbsRecord &rec) {
 		std::string_view call = call_of(&rec);
 		r->records = n + 1;
 		if (call.size() == sizeof rec) // no callsign finds it
 			return true;
-		if (!r->firsts.try_emplace(std::string(call), n).second)
-			r->again.try_emplace(std::string(call));
+		if (!r->first_record.try_emplace(std::string(call), n).second)
+			r->repeated.try_emplace(std::string(call));
 		else if (mybbs_home_is(&rec, LOCAL_BBS_CALL))
-			r->local++;
+			r->at_home++;
 		return true;
 	});
 	if (got < 0)
@@ -53,7 +53,8 @@ static bool walk(Report *r)
 // whole table holds.
 static void table_findings(Report *r)
 {
-	std::string dir = dirname(std::string(r->t.path).data()), odd = awkward(LOCAL_BBS_CALL);
+	std::string dir = dirname(std::string(r->t.path).data()),
+		    odd = unusual_bytes(LOCAL_BBS_CALL);
 	struct stat ds;
 	if (r->t.file.mode & S_IWOTH)
 		finding(r,
@@ -71,29 +72,34 @@ static void table_findings(Report *r)
 				  r->fragment.size(), quoted(r->fragment).c_str()));
 	if (!odd.empty())
 		finding(r, format("LOCAL_BBS_CALL has %s: was it built as meant?", odd.c_str()));
-	if (!r->firsts.empty() && r->local == 0)
+	if (!r->first_record.empty() && r->at_home == 0)
 		finding(r,
 			"no listed callsign has the local BBS as home: ishome answers 0 to every callsign; was LOCAL_BBS_CALL built as meant?");
 }
 
-// A record with no NUL before byte 7, which no callsign or only a long one
-// finds; whether it is one.
-static bool long_finding(Report *r, uintmax_t n, std::string_view call)
+// Whether a record's callsign runs past its field, with no NUL before byte 7.
+static bool overlong(std::string_view call)
+{
+	return call.size() >= sizeof MybbsRecord::call;
+}
+
+// Which callsign, long as it is, finds such a record: none, when its 20
+// bytes hold no NUL.
+static void overlong_finding(Report *r, uintmax_t n, std::string_view call)
 {
 	if (call.size() == sizeof(MybbsRecord))
 		finding(r, format("record %ju: no NUL in its 20 bytes: no callsign finds it", n));
-	else if (call.size() >= sizeof MybbsRecord::call)
+	else
 		finding(r,
 			format("record %ju: callsign field has no NUL in bytes 0 to 6: only %s, %zu characters, finds it",
 			       n, quoted(call).c_str(), call.size()));
-	return call.size() >= sizeof MybbsRecord::call;
 }
 
 // Bytes in either field that a question would not match as they stand.
 static void field_findings(Report *r, uintmax_t n, const MybbsRecord &rec)
 {
 	std::string_view call = call_of(&rec), home = home_of(&rec).substr(0, sizeof rec.homebbs);
-	std::string odd_call = awkward(call), odd_home = awkward(home);
+	std::string odd_call = unusual_bytes(call), odd_home = unusual_bytes(home);
 	if (call.empty())
 		finding(r,
 			format("record %ju: empty callsign: only an empty argument finds it", n));
@@ -117,22 +123,25 @@ static void record_findings(Report *r)
 {
 	each_record(r->t, nullptr, [r](uintmax_t n, const MybbsRecord &rec) {
 		std::string_view call = call_of(&rec), home = home_of(&rec);
-		if (long_finding(r, n, call))
+		if (overlong(call)) {
+			overlong_finding(r, n, call);
 			return true;
+		}
 		// Most tables list no callsign twice: no need to look.
-		auto again = r->again.empty() ? r->again.end() : r->again.find(std::string(call));
-		if (again == r->again.end() || r->firsts.at(again->first) == n) {
-			if (again != r->again.end())
-				again->second = home;
+		auto repeat = r->repeated.empty() ? r->repeated.end()
+						  : r->repeated.find(std::string(call));
+		if (repeat == r->repeated.end() || r->first_record.at(repeat->first) == n) {
+			if (repeat != r->repeated.end())
+				repeat->second = home;
 			field_findings(r, n, rec);
 			return true;
 		}
 		std::string how = format("its home BBS %s is another than the first's %s",
-					 quoted(home).c_str(), quoted(again->second).c_str());
+					 quoted(home).c_str(), quoted(repeat->second).c_str());
 		finding(r,
 			format("record %ju: %s listed again, first in record %ju: never read; %s",
-			       n, quoted(call).c_str(), r->firsts.at(again->first),
-			       home == again->second ? "same home BBS" : how.c_str()));
+			       n, quoted(call).c_str(), r->first_record.at(repeat->first),
+			       home == repeat->second ? "same home BBS" : how.c_str()));
 		return true;
 	});
 }
@@ -146,7 +155,7 @@ int report(const Table &t, bool listing)
 	printf("table: %s (%s)\n", quoted(t.path).c_str(), t.given ? given.c_str() : "built in");
 	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
 	if (t.fp == nullptr) {
-		unusable(t, t.why);
+		unusable(t, t.refusal);
 		return EXIT_UNUSABLE;
 	}
 	const passwd *pw = getpwuid(t.file.owner);
@@ -159,8 +168,8 @@ int report(const Table &t, bool listing)
 	std::string fragment = format("and a trailing fragment of %zu bytes", r.fragment.size());
 	printf("records: %ju whole, %s\n", r.records,
 	       r.fragment.empty() ? "no trailing fragment" : fragment.c_str());
-	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n", r.firsts.size(),
-	       r.local);
+	printf("listed callsigns: %zu, of which %ju have the local BBS as home\n",
+	       r.first_record.size(), r.at_home);
 	if (listing)
 		list(t);
 	table_findings(&r);

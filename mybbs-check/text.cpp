@@ -40,7 +40,7 @@ std::string quoted(std::string_view s)
 
 // Callsigns are upper-case letters, digits, '-' and '/'; ctype's C locale
 // takes no byte past 0x7f for a letter, digit or control byte.
-std::string awkward(std::string_view s)
+std::string unusual_bytes(std::string_view s)
 {
 	static const char *const names[] = {"lower case", "blanks", "control bytes",
 					    "other unusual bytes"};
@@ -94,11 +94,11 @@ std::string format(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 	return s;
 }
 
-void unusable(const Table &t, const std::string &why)
+void unusable(const Table &t, const std::string &reason)
 {
 	fflush(stdout); // what came before it, first
 	warnx("%s: %s: ishome and isknown answer 0 to every callsign", quoted(t.path).c_str(),
-	      why.c_str());
+	      reason.c_str());
 }
 
 void list(const Table &t)
