@@ -98,10 +98,12 @@ std::string script(const std::string &dir, const std::string &transcript)
 	return s;
 }
 
-// The owner and user that a report names are the host's: any will do.
+// The owner and user that a report names are the host's, by name or, where
+// the host has none, by uid: any will do.
 std::string any_owner(const std::string &text)
 {
-	static const std::regex owner(R"(owner "[^"]*", read as "[^"]*" \(uid [0-9]+\))");
+	static const std::regex owner(
+		R"(owner ("[^"]*"|uid [0-9]+), read as "[^"]*" \(uid [0-9]+\))");
 	return std::regex_replace(text, owner, "owner and user");
 }
 
