@@ -186,11 +186,15 @@ TEST_F(EndToEnd, OnlyARegularFileIsATable)
 	remove_table();
 }
 
-// A table past 2 GiB is read past 2 GiB like any other, on 32-bit targets
-// too: a callsign in the first record that starts past it is found. The
-// records before it are a hole of empty callsigns, which costs no disk.
+// A table past 2 GiB is read past 2 GiB like any other on a 32-bit target,
+// where file offsets are 64-bit only if the build asks: a callsign in the
+// first record that starts past it is found. The records before it are a
+// hole of empty callsigns, which costs no disk, but reading them costs
+// seconds, and on a 64-bit target nothing can go wrong.
 TEST_F(EndToEnd, TablePastTwoGiB)
 {
+	if (sizeof(void *) > 4)
+		GTEST_SKIP() << "a 64-bit target's file offsets are always 64-bit";
 	const off_t at = ((off_t{1} << 31) / off_t{sizeof(Record)} + 1) * off_t{sizeof(Record)};
 	table({});
 	const Record r = record("G4ABC", local);
