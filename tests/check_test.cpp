@@ -423,7 +423,7 @@ TEST(CheckAgainstTools, SameAnswers)
 	lower[0] = static_cast<char>(tolower(lower[0]));
 	const std::vector<std::string> homes = {local, lower, "DB0ABC", "", local + ".#23"};
 
-	// Fewer where a process is slow to start (an emulator).
+	// Fewer where a process is slow to start (an emulator, a sanitizer).
 	const char *env = getenv("MYBBS_CHECK_TABLES");
 	const long tables = env != nullptr ? strtol(env, nullptr, 10) : 60;
 	for (long t = 0; t < tables; t++) {
