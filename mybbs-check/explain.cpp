@@ -85,7 +85,7 @@ static void explain_one(const Table &t, const char *call, std::string *failed)
 		home = known && mybbs_home_is(&first.rec, LOCAL_BBS_CALL);
 		if (known) {
 			// The stream stands just past the record it found.
-			first.n = uintmax_t(ftello(t.fp)) / sizeof(MybbsRecord) - 1;
+			first.n = static_cast<uintmax_t>(ftello(t.fp)) / sizeof(MybbsRecord) - 1;
 			std::optional<RecordAt> relisted;
 			RecordAt next = {first.n + 1, {}};
 			for (; read_mybbs_record(t.fp, &next.rec) == MYBBS_RECORD; next.n++)
