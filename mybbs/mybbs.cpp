@@ -31,9 +31,9 @@ static bool fits_a_record(const char *call)
 
 bool scan_mybbs_table(FILE *fp, const char *call, MybbsRecord *rec)
 {
-	if (!fits_a_record(call))
+	size_t len = strnlen(call, sizeof *rec);
+	if (len == sizeof *rec) // as !fits_a_record(call), in one look
 		return false;
-	size_t len = strlen(call);
 	while (read_mybbs_record(fp, rec) == MYBBS_RECORD)
 		if (call_equals(rec, call, len))
 			return true;
