@@ -69,10 +69,11 @@ struct MybbsFile {
 };
 
 // Opens the table at path for reading, as find_mybbs_record does: only a
-// regular file, and never waiting on a FIFO or device. Leaves in *file what
-// the path names. Returns nullptr when that fails, or names something other
-// than a regular file. Each stream has a buffer of its own, so that any
-// number of tables may be open at once.
+// regular file, which is looked at before it is opened, so that nothing
+// else is ever opened. Leaves in *file what the path names. Returns nullptr
+// when that fails, or names something other than a regular file. Each
+// stream has a buffer of its own, so that any number of tables may be open
+// at once.
 FILE *open_mybbs_table(const char *path, MybbsFile *file);
 
 // The length of the trailing fragment, once read_mybbs_record has ended a
