@@ -29,8 +29,8 @@ endfunction()
 
 # Fails with a message that names the variable and its value when either
 # constant could not serve: the path must begin with a slash (CMake would
-# take "~/x" for absolute, the C library would not), the callsign must be
-# five bytes, the width of the home-BBS field it is compared with, and
+# take "~/x" for absolute, the C library would not), the callsign must have
+# one to five bytes, no wider than the home-BBS field it is compared with, and
 # neither may hold a character that would break the C string literal it
 # becomes. Runs at configure time, and under cmake -P for its tests.
 function(mybbs_check_constants path call)
@@ -61,14 +61,14 @@ function(mybbs_check_constants path call)
 		# The home BBS's first five bytes are all that is compared, so a
 		# longer callsign is cut by the operator, knowingly, not here.
 		string(SUBSTRING "${call}" 0 5 cut)
-		message(FATAL_ERROR "LOCAL_BBS_CALL must be exactly five bytes, "
+		message(FATAL_ERROR "LOCAL_BBS_CALL must have one to five characters, "
 			"not \"${call}\" (${len} bytes). ishome compares the first "
 			"five bytes of a user's home BBS: for a longer callsign set its "
 			"first five, -DLOCAL_BBS_CALL=${cut}, and every home BBS that "
 			"begins with ${cut} then counts as local.")
-	elseif(NOT len EQUAL 5)
-		message(FATAL_ERROR "LOCAL_BBS_CALL must be exactly five bytes, "
-			"not \"${call}\" (${len} bytes)")
+	elseif(len EQUAL 0)
+		message(FATAL_ERROR "LOCAL_BBS_CALL must have one to five characters: "
+			"it is empty")
 	endif()
 endfunction()
 

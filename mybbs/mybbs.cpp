@@ -64,7 +64,9 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec)
 
 bool mybbs_home_is(const MybbsRecord *rec, const char *bbs)
 {
-	// A NUL in the field before the fifth byte is a difference, since bbs
-	// holds five characters and no NUL among them.
+	// At most the field's five bytes, and no further than bbs's own NUL:
+	// a bbs of five characters is a prefix, whatever follows it in the
+	// field, and a NUL in the field before its fifth byte is a difference;
+	// a shorter bbs must meet a NUL in the field just where it ends.
 	return strncmp(rec->homebbs, bbs, sizeof rec->homebbs) == 0;
 }

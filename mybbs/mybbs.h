@@ -34,7 +34,9 @@ bool find_mybbs_record(const char *path, const char *call, MybbsRecord *rec);
 bool scan_mybbs_table(FILE *fp, const char *call, MybbsRecord *rec);
 
 // True if the record's home-BBS field begins with the five characters of
-// bbs (ishome passes LOCAL_BBS_CALL). Whatever follows them is not looked at.
+// bbs (ishome passes LOCAL_BBS_CALL), whatever follows them; for a bbs of
+// fewer characters, if the field holds exactly those. Only the field's five
+// bytes are ever looked at.
 bool mybbs_home_is(const MybbsRecord *rec, const char *bbs);
 
 // What a read of a table's next record brought.

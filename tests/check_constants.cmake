@@ -26,7 +26,6 @@ set(refused
 	"MYBBS_PATH|/var/spool\\\\x.tab"
 	"MYBBS_PATH|/var/spool/x${ctrl}.tab"
 	"MYBBS_PATH|/var/spool/x\n.tab"
-	"LOCAL_BBS_CALL|GB7X"
 	"LOCAL_BBS_CALL|GB7XXX"
 	"LOCAL_BBS_CALL|"
 	"LOCAL_BBS_CALL|ÄBCDE"
@@ -34,9 +33,9 @@ set(refused
 	"LOCAL_BBS_CALL|GB\\\\XX"
 	"LOCAL_BBS_CALL|GB7X${ctrl}"
 	"LOCAL_BBS_CALL|GB7X${del}"
-	"LOCAL_BBS_CALL|GB7X\t")
+	"LOCAL_BBS_CALL|GB7\tX")
 set(passed "MYBBS_PATH|/srv/bbs tabs/mybbs.tab" "LOCAL_BBS_CALL|Q0BBS"
-	"LOCAL_BBS_CALL|gb7x-")
+	"LOCAL_BBS_CALL|gb7x-" "LOCAL_BBS_CALL|W1AW" "LOCAL_BBS_CALL|K")
 
 function(check var value want_refused)
 	set(path "${good_path}")

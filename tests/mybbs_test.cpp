@@ -192,22 +192,26 @@ TEST(Scan, ClosesTheTableOnEveryPath)
 	EXPECT_EQ(open_descriptors(), before) << "a FIFO";
 }
 
+// Five characters are a prefix of the home BBS; fewer, the whole of it.
 TEST(HomeBbs, ComparesTheFirstFiveBytesOfTheField)
 {
 	const struct {
-		const char *home;
+		const char *bbs, *home;
 		bool local;
 	} cases[] = {
-		{"GB7AA", true},  {"GB7AA.#23.GBR", true}, {"GB7AAX", true},
-		{"GB7A", false},  {"gb7aa", false},	   {"", false},
-		{"GB7AB", false}, {"XGB7AA", false},
+		{"GB7AA", "GB7AA", true},  {"GB7AA", "GB7AA.#23.GBR", true},
+		{"GB7AA", "GB7AAX", true}, {"GB7AA", "GB7A", false},
+		{"GB7AA", "gb7aa", false}, {"GB7AA", "", false},
+		{"GB7AA", "GB7AB", false}, {"GB7AA", "XGB7AA", false},
+		{"W1AW", "W1AW", true},	   {"W1AW", "W1AWX", false},
+		{"W1AW", "W1A", false},	   {"W1AW", "W1AW.#1", false},
 	};
 
 	for (const auto &c : cases) {
 		Record r = record("G4ABC", c.home);
 		MybbsRecord rec;
 		memcpy(&rec, r.data(), sizeof rec);
-		EXPECT_EQ(mybbs_home_is(&rec, "GB7AA"), c.local) << c.home;
+		EXPECT_EQ(mybbs_home_is(&rec, c.bbs), c.local) << c.bbs << " " << c.home;
 	}
 }
 
