@@ -2,7 +2,9 @@
 // mktable [-f] TABLE [CALL[=HOME] ...]: writes a home-BBS table with one
 // record per argument, in order, as the BBS would. It makes the table's
 // directory if it is missing, and replaces an existing table only with -f:
-// at the BBS's own path that table holds the BBS's users.
+// at the BBS's own path that table holds the BBS's users. It may run as
+// root in a directory that the BBS's user can write, so it never writes
+// through a name that another user could have planted (see write_table).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +22,16 @@ static bool make_parents(const std::string &path)
 		if (mkdir(path.substr(0, slash).c_str(), 0755) != 0 && errno != EEXIST)
 			return false;
 	return true;
+}
+
+// A table that exists is left as it is, and most likely the BBS's own.
+static int exists(const std::string &table)
+{
+	fprintf(stderr,
+		"mktable: %s exists, and may hold the BBS's users: left as it is.\n"
+		"mktable: mybbs-check explains the tools' answers on it; for a table of your own, write it elsewhere and read it with mybbs-check -f.\n",
+		table.c_str());
+	return 1;
 }
 
 static int usage()
@@ -55,11 +67,12 @@ int main(int argc, char *argv[])
 		}
 		records.push_back(record(call, home));
 	}
-	if (!force && access(table.c_str(), F_OK) == 0) {
-		fprintf(stderr, "mktable: %s exists; -f replaces it\n", table.c_str());
-		return 1;
-	}
-	if (!make_parents(table) || !write_table(table, records)) {
+	struct stat st;
+	if (!force && lstat(table.c_str(), &st) == 0) // a link that leads nowhere too
+		return exists(table);
+	if (!make_parents(table) || !write_table(table, records, {}, force)) {
+		if (errno == EEXIST && !force)
+			return exists(table);
 		fprintf(stderr, "mktable: %s: %s\n", table.c_str(), strerror(errno));
 		return 1;
 	}

@@ -2,7 +2,11 @@
 #include "table.h"
 
 #include <cassert>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Record record(std::string_view call, std::string_view home)
 {
@@ -21,18 +25,56 @@ Record raw_record(std::string_view bytes)
 	return r;
 }
 
-bool write_table(const std::string &path, const std::vector<Record> &records, std::string_view tail)
+static bool write_all(int fd, std::string_view bytes)
 {
-	// Write beside it and rename, as a careful writer would: a reader
-	// never sees a half-written table.
-	std::string tmp = path + ".new";
-	FILE *fp = fopen(tmp.c_str(), "wb");
-	if (fp == nullptr)
+	while (!bytes.empty()) {
+		ssize_t n = write(fd, bytes.data(), bytes.size());
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			return false;
+		bytes.remove_prefix(static_cast<size_t>(n));
+	}
+	return true;
+}
+
+// Without replace, the new table takes the name only if nothing has it:
+// rename's RENAME_NOREPLACE, or a hard link where the filesystem lacks it.
+static bool move_into_place(const char *from, const char *to, bool replace)
+{
+	if (replace)
+		return rename(from, to) == 0;
+	if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+		return true;
+	return errno == EINVAL && link(from, to) == 0 && unlink(from) == 0;
+}
+
+bool write_table(const std::string &path, const std::vector<Record> &records, std::string_view tail,
+		 bool replace)
+{
+	// The new table is written under a name of its own beside the old,
+	// made with O_EXCL, so that nothing planted under a name it might take
+	// (a link, by a user who can write the directory) is ever written
+	// through. It reaches the disk before it is renamed over the old, so
+	// that a reader, or the host after a crash, finds one table or the
+	// other, whole. A rename replaces a link at the table's name, never
+	// what the link leads to.
+	std::string tmp = path + ".XXXXXX";
+	int fd = mkostemp(tmp.data(), O_CLOEXEC);
+	if (fd < 0)
 		return false;
-	bool ok = true;
+	std::string bytes;
 	for (const Record &r : records)
-		ok = ok && fwrite(r.data(), r.size(), 1, fp) == 1;
-	ok = ok && fwrite(tail.data(), 1, tail.size(), fp) == tail.size();
-	ok = fclose(fp) == 0 && ok;
-	return ok && rename(tmp.c_str(), path.c_str()) == 0;
+		bytes.append(r.data(), r.size());
+	bytes.append(tail);
+	// Readable by the BBS's user and its scripts, whoever writes it.
+	bool ok = fchmod(fd, 0644) == 0 && write_all(fd, bytes) && fsync(fd) == 0;
+	ok = close(fd) == 0 && ok;
+	ok = ok && move_into_place(tmp.c_str(), path.c_str(), replace);
+	if (!ok) {
+		int err = errno; // what failed, not the unlink
+		unlink(tmp.c_str());
+		errno = err;
+	}
+	return ok;
 }

@@ -16,8 +16,10 @@ Record record(std::string_view call, std::string_view home = {});
 // A record holding these bytes as they stand (at most 20), the rest NUL.
 Record raw_record(std::string_view bytes);
 
-// Replaces the file at path with the records and then the tail bytes, which
-// make a trailing fragment when there are fewer than 20 of them. Returns
-// false if the file could not be written.
+// Writes the records and then the tail bytes, which make a trailing
+// fragment when there are fewer than 20 of them, as a new file that takes
+// the place of the file at path, or with replace false only of none.
+// Returns false, errno saying why, if it could not: whatever was at path is
+// then left as it was, and nothing else is left behind.
 bool write_table(const std::string &path, const std::vector<Record> &records,
-		 std::string_view tail = {});
+		 std::string_view tail = {}, bool replace = true);

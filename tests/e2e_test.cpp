@@ -312,6 +312,71 @@ TEST_F(EndToEnd, OpensTheTableOnceReadOnlyAndOnlyWhenAsked)
 	}
 }
 
+// The table writer may run as root in a directory that the BBS's user can
+// write. A link planted under a name it might write, or at the table's
+// own, is replaced or refused, never written through; a table there is
+// replaced only with -f; a write that fails leaves the table as it was.
+// Either way nothing else is left beside it.
+TEST(TableWriter, NeverWritesThroughALink)
+{
+	std::string dir = std::filesystem::current_path() / "mktable-XXXXXX";
+	ASSERT_NE(mkdtemp(dir.data()), nullptr);
+	const std::string table = dir + "/mybbs.tab", victim = dir + "/victim",
+			  secret = "root's secret\n";
+	const Record old = record("M0XYZ", "DB0ABC"), made = record("G4ABC", "GB7XX");
+	const std::string old_bytes(old.data(), old.size()), made_bytes(made.data(), made.size());
+	const std::vector<std::string> no_room = {"sh", "-c",
+						  "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\""};
+	const struct {
+		const char *what;
+		const char *planted;	 // a link to the victim under this name
+		const std::string &then; // what the table's path then reads
+		std::vector<std::string> options, as;
+		int status;
+		bool table_there;
+	} cases[] = {
+		// clang-format off
+		{"a link where the new table was once written", "mybbs.tab.new", made_bytes, {}, {}, 0, false},
+		{"a link at the table's name, with -f", "mybbs.tab", made_bytes, {"-f"}, {}, 0, false},
+		{"a link at the table's name", "mybbs.tab", secret, {}, {}, 1, false},
+		{"a table there", nullptr, old_bytes, {}, {}, 1, true},
+		{"a write that fails", nullptr, old_bytes, {"-f"}, no_room, 1, true},
+		// clang-format on
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.what);
+		std::filesystem::remove_all(dir);
+		ASSERT_TRUE(std::filesystem::create_directory(dir));
+		ASSERT_TRUE(write_table(victim, {}, secret));
+		ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+		if (c.table_there) {
+			ASSERT_TRUE(write_table(table, {old}));
+		}
+		if (c.planted != nullptr) {
+			ASSERT_EQ(symlink(victim.c_str(), (dir + "/" + c.planted).c_str()), 0);
+		}
+		std::vector<std::string> args = c.options;
+		args.insert(args.end(), {table, "G4ABC=GB7XX"});
+		Outcome o = run(command(MKTABLE, args, c.as));
+		EXPECT_EQ(o.status, c.status) << o.err;
+		EXPECT_EQ(o.err.find("replace"), std::string::npos) << "a refusal that invites -f";
+		std::ifstream in(table, std::ios::binary), was(victim, std::ios::binary);
+		EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.then);
+		EXPECT_EQ(std::string(std::istreambuf_iterator<char>(was), {}), secret);
+		std::set<std::string> left;
+		for (const auto &entry : std::filesystem::directory_iterator(dir))
+			left.insert(entry.path().filename());
+		std::set<std::string> want = {"mybbs.tab", "victim"};
+		if (c.planted != nullptr)
+			want.insert(c.planted);
+		if (!c.table_there && c.planted == nullptr)
+			want.erase("mybbs.tab");
+		EXPECT_EQ(left, want);
+	}
+	if (!testing::Test::HasFailure())
+		std::filesystem::remove_all(dir);
+}
+
 // A version of the table as the BBS might write it: G4ABC always at home
 // here, DL1XYZ always elsewhere, among a few thousand other users in a new
 // order each time. No callsign field of any version holds a V, so no read
