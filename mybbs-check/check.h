@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 
@@ -12,22 +13,45 @@
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNUSABLE = 2 };
 
-// main.cpp: the options; opens the table once, as the tools do, or finds
-// why it cannot, and hands it to one of the modes, which read it from its
-// start as often as they need.
+// main.cpp: the options; opens the table once, as the tools do, and reads
+// it once, to its end, or finds why it cannot; hands what it read to one of
+// the modes. Every answer, listing and finding comes from that one read.
 struct Table {
 	const char *path;      // -f's, or MYBBS_PATH
 	bool given;	       // whether -f gave it
-	FILE *fp = nullptr;    // nullptr when it cannot be used,
-	std::string refusal{}; // and then why not
 	MybbsFile file = {};   // what it is, as its open found it
+	std::string refusal{}; // why the tools cannot open it, if they cannot;
+	std::string failure{}; // or why it could not be read to its end;
+	std::string bytes{};   // else all it holds: its whole records, then its fragment
 };
+
+// The table's whole records, and record n of them.
+inline size_t records(const Table &t)
+{
+	return t.bytes.size() / sizeof(MybbsRecord);
+}
+inline const MybbsRecord *record_at(const Table &t, uintmax_t n)
+{
+	return reinterpret_cast<const MybbsRecord *>(t.bytes.data()) + static_cast<size_t>(n);
+}
+inline std::string_view fragment_of(const Table &t)
+{
+	return std::string_view(t.bytes).substr(records(t) * sizeof(MybbsRecord));
+}
 
 // report.cpp: with no callsign, what the table is and a line per finding.
 int report(const Table &t, bool listing);
 
 // explain.cpp: each callsign's answers, and the record that made them.
 int explain(const Table &t, char *const calls[], int n, bool listing);
+
+// path.cpp: each directory that a path is looked up in, as the kernel looks
+// it up, following its links: visit(dir, st) is called once for each, and
+// first for the working directory and those above it when the path is
+// relative. Returns "" when every name in it but the last was found, else
+// why one was not, in the operator's terms.
+using DirVisit = std::function<void(const std::string &dir, const struct stat &st)>;
+std::string walk_path(const char *path, const DirVisit &visit);
 
 // text.cpp: how bytes are shown, and what in them would surprise a caller.
 std::string_view call_of(const MybbsRecord *rec); // the bytes before the first NUL, or all 20
@@ -38,26 +62,6 @@ bool same_ignoring_case(std::string_view a, std::string_view b);
 const char *file_kind(mode_t mode);
 std::string user_name(); // the user running the check, and the uid
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-void list(const Table &t); // every record, indented so that none reads as a finding
-void unusable(const Table &t, const std::string &reason); // on standard error
-
-// Reads the table from its start in file order, as the tools do, and calls
-// visit(n, rec) on each whole record until it returns false. Returns the
-// trailing fragment's length, with its bytes in *fragment, or -1 when a
-// read failed.
-template <class Visit>
-int each_record(const Table &t, std::string *fragment, Visit visit)
-{
-	rewind(t.fp);
-	MybbsRecord rec;
-	MybbsRead got;
-	for (uintmax_t n = 0; (got = read_mybbs_record(t.fp, &rec)) == MYBBS_RECORD; n++)
-		if (!visit(n, rec))
-			return 0;
-	if (got == MYBBS_FAILED)
-		return -1;
-	size_t len = mybbs_fragment_length(t.fp);
-	if (fragment != nullptr)
-		fragment->assign(reinterpret_cast<const char *>(&rec), len);
-	return static_cast<int>(len);
-}
+void complain(const char *fmt, ...) __attribute__((format(printf, 1, 2))); // on standard error
+void list(const Table &t);     // every record, indented so that none reads as a finding
+void unusable(const Table &t); // why the table cannot be used, or was not read

@@ -7,16 +7,16 @@
 // A record, and where it stands in the table.
 struct RecordAt {
 	uintmax_t n;
-	MybbsRecord rec;
+	const MybbsRecord *rec;
 };
 
 // Whether one callsign is the other followed by '-' or '/' and more, in
-// either letter case.
+// either letter case. An empty callsign has no suffix.
 static bool differ_by_suffix(std::string_view a, std::string_view b)
 {
 	if (a.size() > b.size())
 		std::swap(a, b);
-	return a.size() < b.size() && same_ignoring_case(a, b.substr(0, a.size())) &&
+	return !a.empty() && a.size() < b.size() && same_ignoring_case(a, b.substr(0, a.size())) &&
 	       (b[a.size()] == '-' || b[a.size()] == '/');
 }
 
@@ -24,45 +24,38 @@ static bool differ_by_suffix(std::string_view a, std::string_view b)
 static std::string decided(const RecordAt &first, const std::optional<RecordAt> &relisted)
 {
 	std::string text =
-		format("record %ju, home BBS %s", first.n, quoted(home_of(&first.rec)).c_str());
-	if (!mybbs_home_is(&first.rec, LOCAL_BBS_CALL))
+		format("record %ju, home BBS %s", first.n, quoted(home_of(first.rec)).c_str());
+	if (!mybbs_home_is(first.rec, LOCAL_BBS_CALL))
 		text += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
 	if (relisted)
 		text += format("; listed again in record %ju, home BBS %s, which is never read",
-			       relisted->n, quoted(home_of(&relisted->rec)).c_str());
+			       relisted->n, quoted(home_of(relisted->rec)).c_str());
 	return text;
 }
 
 // Why a callsign that the scan did not find is not listed: the first record
 // with it in another letter case, the first that differs by a suffix, the
-// trailing fragment, or its length. A read that fails is left in *failed.
-static std::string not_listed(const Table &t, std::string_view call, std::string *failed)
+// trailing fragment, or its length.
+static std::string not_listed(const Table &t, std::string_view call)
 {
 	std::optional<RecordAt> other_case, suffix;
-	std::string fragment;
-	uintmax_t records = 0;
-	int got = each_record(t, &fragment, [&](uintmax_t n, const MybbsRecord &rec) {
-		std::string_view c = call_of(&rec);
-		records = n + 1;
-		if (c.size() == sizeof rec) // no NUL: no callsign finds it
-			return true;
+	for (uintmax_t n = 0; n < records(t) && !(other_case && suffix); n++) {
+		std::string_view c = call_of(record_at(t, n));
+		if (c.size() == sizeof(MybbsRecord)) // no NUL: no callsign finds it
+			continue;
 		if (!other_case && same_ignoring_case(c, call))
-			other_case = RecordAt{n, rec};
+			other_case = RecordAt{n, record_at(t, n)};
 		else if (!suffix && differ_by_suffix(c, call))
-			suffix = RecordAt{n, rec};
-		return true;
-	});
-	if (got < 0) {
-		*failed = format("a read failed after record %ju", records);
-		return "the table cannot be read";
+			suffix = RecordAt{n, record_at(t, n)};
 	}
 	if (other_case)
 		return format("not listed; record %ju has %s, in another letter case",
-			      other_case->n, quoted(call_of(&other_case->rec)).c_str());
+			      other_case->n, quoted(call_of(other_case->rec)).c_str());
 	if (suffix)
 		return format("not listed; record %ju has %s, which differs by a suffix", suffix->n,
-			      quoted(call_of(&suffix->rec)).c_str());
-	if (!fragment.empty() && fragment.c_str() == call)
+			      quoted(call_of(suffix->rec)).c_str());
+	std::string_view fragment = fragment_of(t);
+	if (!fragment.empty() && fragment.substr(0, fragment.find('\0')) == call)
 		return "not listed; it stands in the trailing fragment, which is never read";
 	if (call.size() >= sizeof MybbsRecord::call)
 		return format("not listed; a callsign of %zu characters fits no well-formed record",
@@ -71,32 +64,26 @@ static std::string not_listed(const Table &t, std::string_view call, std::string
 }
 
 // One callsign's line. The answers are the tools' own, their scan and home
-// test run on the open table; the record that decided them, and the next
-// with its callsign, come from that same read. Only a callsign that is not
-// listed is read for again, for the hints of why.
-static void explain_one(const Table &t, const char *call, std::string *failed)
+// test, run on a stream over the table as it was read; the record that
+// decided them, and the next with its callsign, are from that same read.
+static void explain_one(const Table &t, FILE *fp, const char *call)
 {
-	std::string text = "the table cannot be read";
-	bool known = false, home = false;
-	if (t.fp != nullptr) {
-		rewind(t.fp);
-		RecordAt first;
-		known = scan_mybbs_table(t.fp, call, &first.rec);
-		home = known && mybbs_home_is(&first.rec, LOCAL_BBS_CALL);
-		if (known) {
-			// The stream stands just past the record it found.
-			first.n = static_cast<uintmax_t>(ftello(t.fp)) / sizeof(MybbsRecord) - 1;
-			std::optional<RecordAt> relisted;
-			RecordAt next = {first.n + 1, {}};
-			for (; read_mybbs_record(t.fp, &next.rec) == MYBBS_RECORD; next.n++)
-				if (call_of(&next.rec) == call) {
-					relisted = next;
-					break;
-				}
-			text = decided(first, relisted);
-		} else {
-			text = not_listed(t, call, failed);
-		}
+	rewind(fp);
+	MybbsRecord found;
+	bool known = scan_mybbs_table(fp, call, &found);
+	bool home = known && mybbs_home_is(&found, LOCAL_BBS_CALL);
+	std::string text;
+	if (known) {
+		// The stream stands just past the record it found.
+		RecordAt first = {static_cast<uintmax_t>(ftello(fp)) / sizeof(MybbsRecord) - 1, {}};
+		first.rec = record_at(t, first.n);
+		std::optional<RecordAt> relisted;
+		for (uintmax_t n = first.n + 1; n < records(t) && !relisted; n++)
+			if (call_of(record_at(t, n)) == call)
+				relisted = RecordAt{n, record_at(t, n)};
+		text = decided(first, relisted);
+	} else {
+		text = not_listed(t, call);
 	}
 	printf("%s: ishome %d, isknown %d: %s\n", quoted(call).c_str(), home ? EXIT_YES : EXIT_NO,
 	       known ? EXIT_YES : EXIT_NO, text.c_str());
@@ -104,14 +91,27 @@ static void explain_one(const Table &t, const char *call, std::string *failed)
 
 int explain(const Table &t, char *const calls[], int n, bool listing)
 {
-	std::string failed;
-	if (t.fp == nullptr)
-		unusable(t, t.refusal);
-	else if (listing)
+	if (!t.failure.empty()) { // what was read says nothing of what was not
+		unusable(t);
+		return EXIT_UNUSABLE;
+	}
+	if (!t.refusal.empty()) { // the tools answer no to every callsign
+		unusable(t);
+		for (int i = 0; i < n; i++)
+			printf("%s: ishome 0, isknown 0: the table cannot be read\n",
+			       quoted(calls[i]).c_str());
+		return EXIT_UNUSABLE;
+	}
+	if (listing)
 		list(t);
+	// A read of memory cannot fail.
+	FILE *fp = fmemopen(const_cast<char *>(t.bytes.data()), t.bytes.size(), "rb");
+	if (fp == nullptr) {
+		complain("out of memory");
+		return EXIT_UNUSABLE;
+	}
 	for (int i = 0; i < n; i++)
-		explain_one(t, calls[i], &failed);
-	if (!failed.empty()) // once, however many callsigns met it
-		unusable(t, failed);
-	return t.fp == nullptr || !failed.empty() ? EXIT_UNUSABLE : EXIT_CLEAN;
+		explain_one(t, fp, calls[i]);
+	fclose(fp);
+	return EXIT_CLEAN;
 }

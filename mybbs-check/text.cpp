@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: ISC
 // How bytes from the table or the command line are shown, and what in them
-// would surprise a caller; the records listed, and why a table cannot be used.
+// would surprise a caller; the records listed, and every message.
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstring>
-#include <err.h>
 #include <pwd.h>
 #include <strings.h>
 #include <unistd.h>
@@ -94,21 +93,35 @@ std::string format(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 	return s;
 }
 
-void unusable(const Table &t, const std::string &reason)
+void complain(const char *fmt, ...) // NOLINT(cert-dcl50-cpp)
 {
 	fflush(stdout); // what came before it, first
-	warnx("%s: %s: ishome and isknown answer 0 to every callsign", quoted(t.path).c_str(),
-	      reason.c_str());
+	// Under its own name: argv[0] is a byte string from the command line.
+	fputs("mybbs-check: ", stderr);
+	va_list ap;
+	va_start(ap, fmt);
+	// NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start is just above
+	vfprintf(stderr, fmt, ap);
+	va_end(ap);
+	fputc('\n', stderr);
+}
+
+void unusable(const Table &t)
+{
+	if (!t.refusal.empty())
+		complain("%s: %s: ishome and isknown answer 0 to every callsign",
+			 quoted(t.path).c_str(), t.refusal.c_str());
+	else
+		complain("%s: %s", quoted(t.path).c_str(), t.failure.c_str());
 }
 
 void list(const Table &t)
 {
-	std::string fragment;
-	each_record(t, &fragment, [](uintmax_t n, const MybbsRecord &rec) {
-		printf("  record %ju: callsign %s home BBS %s\n", n, quoted(call_of(&rec)).c_str(),
-		       quoted(home_of(&rec)).c_str());
-		return true;
-	});
-	if (!fragment.empty())
-		printf("  fragment: %s (never read)\n", quoted(fragment).c_str());
+	for (uintmax_t n = 0; n < records(t); n++) {
+		const MybbsRecord *rec = record_at(t, n);
+		printf("  record %ju: callsign %s home BBS %s\n", n, quoted(call_of(rec)).c_str(),
+		       quoted(home_of(rec)).c_str());
+	}
+	if (!fragment_of(t).empty())
+		printf("  fragment: %s (never read)\n", quoted(fragment_of(t)).c_str());
 }

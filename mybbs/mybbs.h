@@ -65,7 +65,7 @@ inline MybbsRead read_mybbs_record(FILE *fp, MybbsRecord *rec)
 // types that have one width in every program, however it sets its file
 // offsets, as struct stat has not on 32-bit targets.
 struct MybbsFile {
-	mode_t mode; // 0 when the open failed: errno says why
+	mode_t mode; // 0 when the path names nothing that could be looked at
 	uid_t owner;
 	long long size;
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // The table module's part for mybbs-check alone: a table opened to be read
-// whole, more than once, and what its end leaves.
+// whole, and what its end leaves.
 #include "mybbs.h"
 #include "open_table.h"
 
@@ -8,9 +8,7 @@ FILE *open_mybbs_table(const char *path, MybbsFile *file)
 {
 	struct stat st = {};
 	FILE *fp = open_table(path, &st);
-	// A regular file that fdopen failed on failed as open might have:
-	// errno says why, not the mode.
-	file->mode = fp == nullptr && S_ISREG(st.st_mode) ? 0 : st.st_mode;
+	file->mode = st.st_mode;
 	file->owner = st.st_uid;
 	file->size = st.st_size;
 	return fp;
