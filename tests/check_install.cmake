@@ -62,12 +62,8 @@ foreach(page ishome mybbs-check)
 	endif()
 endforeach()
 if(MAN)
-	# man-db runs its filters in a seccomp sandbox, which denies the
-	# semaphore that libfaketime's preloaded library opens: a build under
-	# faketime (reprotest's time variation) would fail here for that alone.
 	foreach(page ishome isknown)
 		execute_process(COMMAND "${CMAKE_COMMAND}" -E env LC_ALL=C MANWIDTH=200
-				MAN_DISABLE_SECCOMP=1
 				"${MAN}" -M "${DEST}/usr/share/man" -P cat ${page}
 			OUTPUT_VARIABLE shown ERROR_QUIET RESULT_VARIABLE rc)
 		# A path too long for a line goes on after one of its slashes.

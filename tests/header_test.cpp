@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "mybbs.h"
+#include "process.h"
 
 namespace
 {
@@ -28,10 +29,10 @@ std::string table(int n, size_t tail, unsigned char first)
 	return bytes.append(tail, 'z');
 }
 
-TEST(Header, TwoTablesAtOnce)
+using Header = InDir;
+
+TEST_F(Header, TwoTablesAtOnce)
 {
-	char dir[] = "header-XXXXXX"; // in the build tree, where the test runs
-	ASSERT_NE(mkdtemp(dir), nullptr);
 	// The second fills a stream's buffer, and again, while the first is read.
 	const std::string bytes[2] = {table(3, 7, 'a'), table(1200, 0, 'A')};
 	FILE *fp[2];
@@ -76,8 +77,6 @@ TEST(Header, TwoTablesAtOnce)
 	EXPECT_EQ(mybbs_fragment_length(fp[1]), 0U);
 	for (FILE *f : fp)
 		fclose(f);
-	if (!HasFailure() && unlink(path[0].c_str()) == 0 && unlink(path[1].c_str()) == 0)
-		rmdir(dir);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: ISC
 #include "process.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
+#include <filesystem>
 #include <string>
 #include <fcntl.h>
 #include <sstream>
@@ -114,6 +116,64 @@ std::vector<std::string> command(const char *prog, const std::vector<std::string
 			argv.push_back(w);
 	}
 	argv.push_back(prog);
+	argv.insert(argv.end(), args.begin(), args.end());
+	return argv;
+}
+
+bool wrapped()
+{
+	const char *wrapper = getenv("MYBBS_TEST_WRAPPER");
+	return wrapper != nullptr && *wrapper != '\0';
+}
+
+std::vector<std::string> without_override()
+{
+	if (geteuid() != 0)
+		return {};
+	return {"setpriv", "--inh-caps=-dac_override,-dac_read_search",
+		"--bounding-set=-dac_override,-dac_read_search", "--"};
+}
+
+std::string lower_case(std::string s)
+{
+	for (char &c : s)
+		c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+	return s;
+}
+
+void InDir::SetUp()
+{
+	std::string name =
+		std::filesystem::current_path() /
+		(std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+		 "-XXXXXX");
+	ASSERT_NE(mkdtemp(name.data()), nullptr) << name;
+	dir = name;
+}
+
+void InDir::TearDown()
+{
+	std::error_code ignored;
+	if (!HasFailure())
+		std::filesystem::remove_all(dir, ignored);
+}
+
+bool can_trace(const char *strace)
+{
+	return !wrapped() && *strace != '\0' &&
+	       run({strace, "-o", "/dev/null", "true"}).status == 0;
+}
+
+std::vector<std::string> traced(const char *strace, const std::vector<std::string> &options,
+				const char *prog, const std::vector<std::string> &args)
+{
+	const char *asan = getenv("ASAN_OPTIONS");
+	std::vector<std::string> argv = {"env",
+					 std::string("ASAN_OPTIONS=") +
+						 (asan != nullptr ? asan : "") + ":detect_leaks=0",
+					 strace};
+	argv.insert(argv.end(), options.begin(), options.end());
+	argv.emplace_back(prog);
 	argv.insert(argv.end(), args.begin(), args.end());
 	return argv;
 }

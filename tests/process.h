@@ -2,6 +2,7 @@
 // Runs a program as a caller on the BBS host would, and keeps what it did.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -22,3 +23,35 @@ Outcome run(const std::vector<std::string> &argv, int in = -1, int timeout_ms = 
 // pass, the emulator in a cross build).
 std::vector<std::string> command(const char *prog, const std::vector<std::string> &args,
 				 const std::vector<std::string> &as = {});
+
+// Whether the programs run under $MYBBS_TEST_WRAPPER, whose own limits,
+// memory and reads would then be what a test sees.
+bool wrapped();
+
+// The prefix that runs a program without root's override of file modes
+// (setpriv, dropping CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH from the
+// inheritable set too, which a container such as systemd-nspawn fills), so
+// that a mode decides for root as for anyone; empty when not root.
+std::vector<std::string> without_override();
+
+// s with each ASCII letter in lower case.
+std::string lower_case(std::string s);
+
+// A directory of the test's own, dir, made in the working directory (the
+// build tree) before the test and removed after it if it passed.
+class InDir : public testing::Test
+{
+protected:
+	std::string dir;
+	void SetUp() override;
+	void TearDown() override;
+};
+
+// Whether strace (at path, "" if there is none) can trace the programs
+// here: ptrace is allowed, and no wrapper stands between it and them.
+bool can_trace(const char *strace);
+
+// The command line that runs prog with args under strace with options,
+// LeakSanitizer off where it runs, since it cannot run under ptrace.
+std::vector<std::string> traced(const char *strace, const std::vector<std::string> &options,
+				const char *prog, const std::vector<std::string> &args);
