@@ -13,9 +13,8 @@ struct Outcome {
 	std::string err; // and to stderr
 };
 
-// Runs argv[0] (searched in PATH) with stdin from the descriptor in, or from
-// /dev/null if in is -1, and kills it if it has not finished within
-// timeout_ms.
+// Runs argv[0] (searched in PATH) with stdin from the descriptor in (-1:
+// /dev/null), and kills it if it has not finished within timeout_ms.
 Outcome run(const std::vector<std::string> &argv, int in = -1, int timeout_ms = 20000);
 
 // The command line that runs prog with args: after the words of the as
@@ -28,10 +27,9 @@ std::vector<std::string> command(const char *prog, const std::vector<std::string
 // memory and reads would then be what a test sees.
 bool wrapped();
 
-// The prefix that runs a program without root's override of file modes
-// (setpriv, dropping CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH from the
-// inheritable set too, which a container such as systemd-nspawn fills), so
-// that a mode decides for root as for anyone; empty when not root.
+// The prefix (setpriv) that runs a program without root's override of file
+// modes, in the inheritable set too, which a container may fill; empty when
+// not root.
 std::vector<std::string> without_override();
 
 // s with each ASCII letter in lower case.
@@ -47,11 +45,9 @@ protected:
 	void TearDown() override;
 };
 
-// Whether strace (at path, "" if there is none) can trace the programs
-// here: ptrace is allowed, and no wrapper stands between it and them.
+// Whether strace (at path, "" if none) can trace the programs here, with no
+// wrapper between; and the command line that runs prog under it, with
+// LeakSanitizer off, which cannot run under ptrace.
 bool can_trace(const char *strace);
-
-// The command line that runs prog with args under strace with options,
-// LeakSanitizer off where it runs, since it cannot run under ptrace.
 std::vector<std::string> traced(const char *strace, const std::vector<std::string> &options,
 				const char *prog, const std::vector<std::string> &args);
