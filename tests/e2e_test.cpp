@@ -73,12 +73,13 @@ std::pair<int, int> both(const std::string &call, const std::vector<std::string>
 }
 
 // Each program takes its first argument, empty or not, for the callsign,
-// answers 1 for yes, and ishome asks the home BBS of this build's
-// LOCAL_BBS_CALL; at a stack limit as small as any program starts at too.
+// answers 1 for yes, and ishome asks about this build's LOCAL_BBS_CALL; at
+// a stack limit as small as any program starts at too, in an empty
+// environment (whose strings the stack holds too).
 TEST_F(EndToEnd, AnswersAsTheTableSays)
 {
 	const Record g4abc = record("G4ABC", local), dl1xyz = record("DL1XYZ", "DB0ABC");
-	const std::vector<std::string> small_stack = {"sh", "-c",
+	const std::vector<std::string> small_stack = {"env", "-i", "sh", "-c",
 						      "ulimit -s 16 && exec \"$0\" \"$@\""};
 	const struct {
 		const char *what;
@@ -157,8 +158,7 @@ TEST_F(EndToEnd, OnlyARegularFileIsATable)
 		{"a FIFO with a writer waiting", fifo_with_writer},
 		// clang-format on
 	};
-	// The caller's input holds a record that would match.
-	int input[2];
+	int input[2]; // the caller's input, holding a record that would match
 	ASSERT_EQ(pipe2(input, O_CLOEXEC | O_NONBLOCK), 0);
 	ASSERT_EQ(write(input[1], r.data(), r.size()), static_cast<ssize_t>(r.size()));
 	for (const auto &c : cases) {
