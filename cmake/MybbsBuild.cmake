@@ -167,7 +167,7 @@ endfunction()
 # Builds program NAME from SOURCES (by default NAME/NAME.cpp in the source
 # tree; relative to the calling directory), linked with the table module and
 # the shared options, in one of two ways:
-#   mybbs_add_program(NAME [DYNAMIC] [SOURCES src...] [MANPAGE page])
+#   mybbs_add_program(NAME [DYNAMIC] [SOURCES src...] [LIBS lib...] [MANPAGE page])
 #       an installed program: target NAME, reading the cache's table, and
 #       installed with its manual page, MANPAGE (by default NAME/NAME.1.in;
 #       programs may share one), filled in with the constants and the
@@ -176,12 +176,15 @@ endfunction()
 #       a program for the tests or the benchmarks, not installed: target
 #       PREFIX_NAME, written as DIR/NAME and reading the table of CONFIG (a
 #       mybbs_config_target), if it reads one. Without SOURCES, a copy of an
-#       installed program is built from that program's own.
+#       installed program is built from that program's own, and links its
+#       LIBS.
+# LIBS are what the program links besides, compiled once for all its copies:
+# so whatever in them depends on the constants is in SOURCES.
 # DYNAMIC links the program dynamically even where MYBBS_STATIC links the
 # others statically: a statically linked glibc program that looks up a user
 # the files do not know loads the host's NSS modules, and can crash in them.
 function(mybbs_add_program name)
-	cmake_parse_arguments(PARSE_ARGV 1 arg "DYNAMIC" "MANPAGE;FOR;CONFIG;DIR" "SOURCES")
+	cmake_parse_arguments(PARSE_ARGV 1 arg "DYNAMIC" "MANPAGE;FOR;CONFIG;DIR" "SOURCES;LIBS")
 	set(sources)
 	foreach(src IN LISTS arg_SOURCES)
 		get_filename_component(src "${src}" ABSOLUTE)
@@ -190,6 +193,10 @@ function(mybbs_add_program name)
 	if(NOT sources AND arg_FOR AND TARGET ${name})
 		get_target_property(sources ${name} SOURCES)
 		get_target_property(arg_DYNAMIC ${name} MYBBS_DYNAMIC)
+		get_target_property(arg_LIBS ${name} MYBBS_LIBS)
+		if(NOT arg_LIBS)
+			set(arg_LIBS)
+		endif()
 	elseif(NOT sources)
 		set(sources "${PROJECT_SOURCE_DIR}/${name}/${name}.cpp")
 	endif()
@@ -200,7 +207,8 @@ function(mybbs_add_program name)
 		set(config ${arg_CONFIG})
 	endif()
 	add_executable(${target} ${sources})
-	target_link_libraries(${target} PRIVATE mybbs ${config} mybbs_options mybbs_link_options)
+	target_link_libraries(${target} PRIVATE ${arg_LIBS} mybbs ${config} mybbs_options mybbs_link_options)
+	set_property(TARGET ${target} PROPERTY MYBBS_LIBS ${arg_LIBS})
 	if(arg_DYNAMIC)
 		set_property(TARGET ${target} PROPERTY MYBBS_DYNAMIC ON)
 	else()

@@ -9,15 +9,19 @@
 #include <sys/stat.h>
 
 #include "mybbs.h"
-#include "mybbs_config.h"
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNUSABLE = 2 };
+
+// values.cpp: the table path and the local BBS's callsign built in, as the
+// tools have them.
+extern const char table_path[]; // MYBBS_PATH
+extern const char local_call[]; // LOCAL_BBS_CALL
 
 // main.cpp: the options; opens the table once, as the tools do, and reads
 // it once, to its end, or finds why it cannot; hands what it read to one of
 // the modes. Every answer, listing and finding comes from that one read.
 struct Table {
-	const char *path;      // -f's, or MYBBS_PATH
+	const char *path;      // -f's, or table_path
 	bool given;	       // whether -f gave it
 	MybbsFile file = {};   // what it is, as its open found it
 	std::string refusal{}; // why the tools cannot open it, if they cannot;

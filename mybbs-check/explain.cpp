@@ -25,8 +25,8 @@ static std::string decided(const RecordAt &first, const std::optional<RecordAt> 
 {
 	std::string text =
 		format("record %ju, home BBS %s", first.n, quoted(home_of(first.rec)).c_str());
-	if (!mybbs_home_is(first.rec, LOCAL_BBS_CALL))
-		text += format(", not the local %s", quoted(LOCAL_BBS_CALL).c_str());
+	if (!mybbs_home_is(first.rec, local_call))
+		text += format(", not the local %s", quoted(local_call).c_str());
 	if (relisted)
 		text += format("; listed again in record %ju, home BBS %s, which is never read",
 			       relisted->n, quoted(home_of(relisted->rec)).c_str());
@@ -71,7 +71,7 @@ static void explain_one(const Table &t, FILE *fp, const char *call)
 	rewind(fp);
 	MybbsRecord found;
 	bool known = scan_mybbs_table(fp, call, &found);
-	bool home = known && mybbs_home_is(&found, LOCAL_BBS_CALL);
+	bool home = known && mybbs_home_is(&found, local_call);
 	std::string text;
 	if (known) {
 		// The stream stands just past the record it found.

@@ -66,7 +66,7 @@ static void out_of_memory()
 int main(int argc, char *argv[])
 {
 	std::set_new_handler(out_of_memory);
-	const char *path = MYBBS_PATH;
+	const char *path = table_path;
 	bool given = false, listing = false;
 	opterr = 0; // getopt's own messages would echo an option's bytes raw
 	for (int c; (c = getopt(argc, argv, ":f:l")) != -1;) {

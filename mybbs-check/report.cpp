@@ -36,7 +36,7 @@ static void first_records(Report *r)
 			continue;
 		if (!r->first_record.try_emplace(call, n).second)
 			r->relisted = true;
-		else if (mybbs_home_is(rec, LOCAL_BBS_CALL))
+		else if (mybbs_home_is(rec, local_call))
 			r->at_home++;
 	}
 }
@@ -45,7 +45,7 @@ static void first_records(Report *r)
 // written by any user; what the whole table holds.
 static void table_findings(Report *r)
 {
-	std::string odd = unusual_bytes(LOCAL_BBS_CALL);
+	std::string odd = unusual_bytes(local_call);
 	if (r->t.file.mode & S_IWOTH)
 		finding(r,
 			format("the table is writable by every user (mode %04o): any user of the host can change the answers",
@@ -96,7 +96,7 @@ static void field_findings(Report *r, uintmax_t n, const MybbsRecord *rec)
 		finding(r,
 			format("record %ju: callsign %s has %s: a question in the usual upper case misses it",
 			       n, quoted(call).c_str(), odd_call.c_str()));
-	if (!mybbs_home_is(rec, LOCAL_BBS_CALL) && same_ignoring_case(home, LOCAL_BBS_CALL))
+	if (!mybbs_home_is(rec, local_call) && same_ignoring_case(home, local_call))
 		finding(r,
 			format("record %ju: home BBS %s is the local BBS in another letter case: ishome answers 0 for %s",
 			       n, quoted(home_of(rec)).c_str(), quoted(call).c_str()));
@@ -136,9 +136,9 @@ static void record_findings(Report *r)
 // each record's.
 int report(const Table &t, bool listing)
 {
-	std::string given = "with -f; the tools read " + quoted(MYBBS_PATH);
+	std::string given = "with -f; the tools read " + quoted(table_path);
 	printf("table: %s (%s)\n", quoted(t.path).c_str(), t.given ? given.c_str() : "built in");
-	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(LOCAL_BBS_CALL).c_str());
+	printf("local BBS: %s (LOCAL_BBS_CALL, built in)\n", quoted(local_call).c_str());
 	if (!t.refusal.empty()) {
 		unusable(t);
 		return EXIT_UNUSABLE;
