@@ -10,7 +10,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <string>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>

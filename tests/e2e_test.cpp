@@ -13,7 +13,6 @@
 #include <functional>
 #include <random>
 #include <set>
-#include <string>
 #include <thread>
 #include <fcntl.h>
 #include <sys/inotify.h>
